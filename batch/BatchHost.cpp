@@ -1,0 +1,28 @@
+#include "batch/BatchHost.h"
+
+#include <fstream>
+
+#include "core/Display.h"
+#include "core/Messages.h"
+
+namespace nyxel::batch {
+
+int BatchHost::MessageBox(std::string_view text, std::string_view, MessageIcon, MessageButtons buttons) {
+  ++messages_shown;
+  err_ << text << '\n';
+  // Without a user to ask, questions take their first answer.
+  return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel ? kIdYes : kIdOk;
+}
+
+bool BatchHost::ShowBitmap(const std::filesystem::path& bitmap_file) {
+  std::ifstream in(bitmap_file, std::ios::binary);
+  char signature[2] = {};
+  if (!in.read(signature, 2) || signature[0] != 'B' || signature[1] != 'M') {
+    ShowMessage(*this, 32);
+    return false;
+  }
+  if (store_) EstimateBlackLevel(*store_);
+  return true;
+}
+
+}  // namespace nyxel::batch

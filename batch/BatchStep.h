@@ -1,0 +1,43 @@
+#pragma once
+// A nyxel-batch step: one menu command with its dialog's values given as arguments.
+#include <functional>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "files/Session.h"
+
+namespace nyxel::batch {
+
+inline constexpr int kStepOk = 0;
+inline constexpr int kStepFailed = 1;  // the message box text has gone to stderr
+inline constexpr int kStepUsage = 2;   // a wrong argument
+
+using Args = std::vector<std::string>;
+
+struct StepContext {
+  Session& session;
+  std::ostream& out;  // what a step prints (values, histograms, paths)
+};
+
+struct Step {
+  std::string name;
+  int arg_count = 0;
+  std::string usage;  // the arguments as shown in the usage text, e.g. "PATH" or "on|off"
+  std::function<int(StepContext&, const Args&)> run;
+};
+
+// Steps register themselves at start-up from their own files:
+//   static const RegisterStep kOpen{{"open", 1, "PATH", [](StepContext& c, const Args& a) {...}}};
+const std::map<std::string, Step>& Steps();
+struct RegisterStep {
+  explicit RegisterStep(Step step);
+};
+
+// Argument helpers; each returns false on a malformed value.
+bool ParseOnOff(const std::string& text, bool& value);
+bool ParseInt(const std::string& text, long min, long max, long& value);
+bool ParseDouble(const std::string& text, double& value);
+
+}  // namespace nyxel::batch

@@ -1,0 +1,38 @@
+#pragma once
+// Writes a file so that nothing is lost: the bytes go to a temporary file beside the target, which
+// replaces the target only when every write succeeded. On failure the target is untouched.
+#include <cstddef>
+#include <filesystem>
+
+namespace nyxel {
+
+class AtomicFile {
+ public:
+  // sync: flush to the disk before the rename (user files); the display bitmaps skip it for speed.
+  explicit AtomicFile(std::filesystem::path target, bool sync = true);
+  ~AtomicFile();  // removes the temporary file unless committed
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Creates the temporary file; false when it cannot be created (the writer's "not created" step).
+  bool Open();
+  // Writes all n bytes; false on a short or failed write.
+  bool Write(const void* data, size_t n);
+  // Flushes, closes and renames over the target; false when any of that fails.
+  bool Commit();
+
+  const std::filesystem::path& Target() const { return target_; }
+
+ private:
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  bool sync_ = true;
+  bool committed_ = false;
+};
+
+// Test seam: after this many more bytes every write comes up short (negative = never). Lets tests
+// check that a writer reports a short write and leaves the previous file intact.
+void SetAtomicWriteLimitForTesting(long long bytes);
+
+}  // namespace nyxel

@@ -1,0 +1,35 @@
+#pragma once
+// Everything one running program works with: the store, the settings and header values, the drive
+// folder, the platform and the clock. The window and nyxel-batch each own one; tests build their own.
+#include <memory>
+
+#include "core/Clock.h"
+#include "core/Display.h"
+#include "core/Drive.h"
+#include "core/Host.h"
+#include "core/ImageStore.h"
+#include "files/Settings.h"
+
+namespace nyxel {
+
+struct Session {
+  Session(Host& host_, Clock& clock_, Drive drive_)
+      : store_owner(ImageStore::Create()), store(*store_owner), host(host_), clock(clock_),
+        drive(std::move(drive_)) {}
+
+  std::unique_ptr<ImageStore> store_owner;
+  ImageStore& store;
+  Host& host;
+  Clock& clock;
+  Drive drive;
+  Settings settings;
+
+  // Rebuilds the display from the store and hands the bitmap to the window; 0 or the bitmap code.
+  int Refresh() { return RefreshDisplay(store, host, drive, settings.saturation_factor); }
+};
+
+// Start-up as the main window does it: the drive folder, the settings, the test ramp, the grey palette.
+// The first display refresh is the caller's (the window paints; nyxel-batch refreshes once).
+void StartSession(Session& session);
+
+}  // namespace nyxel
