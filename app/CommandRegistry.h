@@ -1,0 +1,28 @@
+#pragma once
+// Command handlers by command id. The command table (texts, menus, shortcuts, buttons, hints) lists every
+// id; a command is enabled only while a handler is registered for it and its enabler agrees. Features
+// register their handlers from their own files:
+//
+//   static const RegisterCommand kUndo{9, {[](TNyxelWindow& w) { ... }}};
+#include <functional>
+#include <map>
+
+namespace nyxel {
+
+class TNyxelWindow;
+
+struct CommandHandler {
+  std::function<void(TNyxelWindow&)> run;
+  std::function<bool(TNyxelWindow&)> enabled;  // empty: always enabled
+  std::function<bool(TNyxelWindow&)> checked;  // empty: never checked
+};
+
+// All registered handlers, by command id.
+const std::map<int, CommandHandler>& CommandHandlers();
+const CommandHandler* FindCommandHandler(int id);
+
+struct RegisterCommand {
+  RegisterCommand(int id, CommandHandler handler);
+};
+
+}  // namespace nyxel
