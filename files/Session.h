@@ -8,6 +8,7 @@
 #include "core/Drive.h"
 #include "core/Host.h"
 #include "core/ImageStore.h"
+#include "files/FileState.h"
 #include "files/Settings.h"
 
 namespace nyxel {
@@ -23,6 +24,7 @@ struct Session {
   Clock& clock;
   Drive drive;
   Settings settings;
+  FileState files;  // what the file commands remember, and the last exposure's times
 
   // Rebuilds the display from the store and hands the bitmap to the window; 0 or the bitmap code.
   int Refresh() { return RefreshDisplay(store, host, drive, settings.saturation_factor); }
