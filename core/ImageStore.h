@@ -61,6 +61,17 @@ struct ImageStore {
   int PaletteBits = 14;       // 12..16
   int FocusPaletteStretch = 0;
   int MergeMode = 0;
+  // The rest of the merge state, kept beside MergeMode so File/Open and the merge dialog share it.
+  struct MergeMark {
+    int x = 0;  // column
+    int y = 0;  // row
+  };
+  int MergeFirstPhase = 0;  // 1 while the mark in the first image is being set
+  int MergeAverage = 0;
+  int MergeCentreOnStar = 0;
+  int MergeFirstColour = 0;  // the first image was colour converted when the merge image was opened
+  MergeMark MergeMarkFirst;
+  MergeMark MergeMarkMerge;
   int ValuesDialogOpen = 0;
   int ProgressCaptionPending = 0;  // the camera asks the next colour build to caption its progress
   std::string CurrentFileName;
