@@ -222,7 +222,7 @@ void BuildColourPicture(ImageStore& store, Host& host, int saturation_factor) {
       host.ProgressSetCaption("BUILDING IMAGE");
       store.ProgressCaptionPending = 0;
     }
-    host.ProgressSetPosition(++position);
+    host.ProgressSetPosition(position++);
     BuildColourRow(store, kFrameHeight - g, saturation_factor);
   }
   host.ProgressClose();
