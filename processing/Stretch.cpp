@@ -1,0 +1,173 @@
+#include "processing/Stretch.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "core/Display.h"
+
+namespace nyxel {
+namespace {
+
+// Truncates toward zero and keeps the entry within the table's 0..32,767.
+int16_t Entry(long double value) {
+  if (!(value > 0.0L)) return 0;  // also catches NaN
+  if (value >= static_cast<long double>(kStretchTableMax)) return kStretchTableMax;
+  return static_cast<int16_t>(value);
+}
+
+void StretchAndNote(ImageStore& store, Host& host, const StretchTable& table, const std::string& line) {
+  ApplyStretchTable(store, host, table);
+  AddHistoryLine(store.History, line);
+}
+
+}  // namespace
+
+void BuildNormalTable(StretchTable& table, int black, int white) {
+  const long double k = 255.0L / static_cast<long double>(white - black);
+  const int low = 128 * black;
+  const int high = 128 * white;
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    if (i < low) {
+      table[i] = 0;
+    } else if (i < high) {
+      table[i] = Entry(static_cast<long double>(i - low) * k);
+    } else {
+      table[i] = kStretchTableMax;
+    }
+  }
+}
+
+void BuildPowerTable(StretchTable& table, double power) {
+  const long double g = power;
+  const long double divisor = std::pow(32768.0L, g - 1.0L);
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    table[i] = Entry(std::pow(static_cast<long double>(i), g) / divisor);
+  }
+}
+
+void BuildSineTable(StretchTable& table) {
+  constexpr long double kScale = 9.585889570552147e-05L;  // 3.125 / 32,600
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    table[i] = Entry((std::sin(static_cast<long double>(i - 16384) * kScale) + 1.0L) * 16383.0L);
+  }
+}
+
+void BuildBackgroundTable(StretchTable& table, int black_level) {
+  const long double k = 255.0L / static_cast<long double>(257 - black_level);
+  const int threshold = 128 * black_level - 256;
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    table[i] = i < threshold ? 0 : Entry(static_cast<long double>(i - threshold) * k);
+  }
+}
+
+void BuildNonLinearTable(StretchTable& table, int power) {
+  const long double p = power;
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    const long double x = static_cast<long double>(i) / 32768.0L;
+    table[i] = Entry(p * 32768.0L * x / (x * (p - 1.0L) + 1.0L));
+  }
+}
+
+void BuildLogTable(StretchTable& table) {
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    table[i] = Entry(std::log(static_cast<long double>(i) + 1.0L) * 3151.0L);
+  }
+}
+
+void BuildAntilogTable(StretchTable& table) {
+  constexpr long double kScale = 0.00031735956839098697L;
+  // The brightest entries would exceed the table's range; Entry holds them at 32,767 rather than
+  // letting them wrap to small values.
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    table[i] = Entry(std::exp(static_cast<long double>(i) * kScale) - 1.0L);
+  }
+}
+
+void BuildInvertTable(StretchTable& table) {
+  for (int i = 0; i < kStretchTableSize; ++i) table[i] = static_cast<int16_t>(kStretchTableMax - i);
+}
+
+void BuildNonLinearTable14(StretchTable& table, double power, ProcessingHistory& history) {
+  const long double p = power;
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    const long double x = static_cast<long double>(i) / 16384.0L;
+    table[i] = Entry(p * 16384.0L * x / (x * (p - 1.0L) + 1.0L));
+  }
+  AddHistoryLine(history, "Non-Linear Stretch : power " + std::to_string(static_cast<long>(power)));
+}
+
+void ApplyStretchTable(ImageStore& store, Host& host, const StretchTable& table) {
+  constexpr int kChunks = 16;
+  constexpr int kChunkPixels = (kFramePixels - kHeaderPixels) / kChunks;  // 8,960
+  constexpr int kBarRange = 256;
+  BusyCursor busy(host);
+  host.ProgressOpen("CONTRAST STRETCH");
+  SaveUndo(store);
+  uint16_t* pixels = store.CurrentFrame.data();
+  auto stretch = [&table](uint16_t* p, int n) {
+    for (int k = 0; k < n; ++k) p[k] = static_cast<uint16_t>(2 * table[p[k] >> 1]);
+  };
+  if (!LabelMarker(store)) stretch(pixels, kHeaderPixels);
+  for (int chunk = 0; chunk < kChunks; ++chunk) {
+    host.ProgressSetPosition(chunk * 16 * 100 / kBarRange);
+    stretch(pixels + kHeaderPixels + chunk * kChunkPixels, kChunkPixels);
+  }
+  host.ProgressClose();
+}
+
+bool NormalStretch(ImageStore& store, Host& host, StretchTable& table, int black, int white) {
+  if (black < 0 || black > kNormalBlackMax || white > kNormalWhiteMax || black >= white) return false;
+  BuildNormalTable(table, black, white);
+  StretchAndNote(store, host, table,
+                 "Normal Stretch : max " + std::to_string(white) + " ,min " + std::to_string(black));
+  return true;
+}
+
+bool PowerStretch(ImageStore& store, Host& host, StretchTable& table, double power) {
+  // A hair of tolerance so 0.1 and 3.0 computed by a caller in tenths are accepted.
+  if (!(power >= kPowerMin - 1e-9 && power <= kPowerMax + 1e-9)) return false;
+  BuildPowerTable(table, power);
+  char text[32];
+  std::snprintf(text, sizeof text, "Power Stretch : %1.1f", power);
+  StretchAndNote(store, host, table, text);
+  return true;
+}
+
+void SineStretch(ImageStore& store, Host& host, StretchTable& table) {
+  BuildSineTable(table);
+  StretchAndNote(store, host, table, "Sine Stretch");
+}
+
+bool RemoveBackground(ImageStore& store, Host& host, StretchTable& table) {
+  const int level = store.BlackLevel;
+  // Below 3 there is no background to remove; above 255 is no display level (and would divide by <= 1).
+  if (level < 3 || level > 255) return false;
+  BuildBackgroundTable(table, level);
+  StretchAndNote(store, host, table, "Background Removed : min " + std::to_string(level - 2));
+  return true;
+}
+
+bool NonLinearStretch(ImageStore& store, Host& host, StretchTable& table, int power) {
+  if (power < kNonLinearPowerMin || power > kNonLinearPowerMax) return false;
+  BuildNonLinearTable(table, power);
+  StretchAndNote(store, host, table, "Non-Linear Stretch : power " + std::to_string(power));
+  return true;
+}
+
+void LogStretch(ImageStore& store, Host& host, StretchTable& table) {
+  BuildLogTable(table);
+  StretchAndNote(store, host, table, "Log Stretch");
+}
+
+void AntilogStretch(ImageStore& store, Host& host, StretchTable& table) {
+  BuildAntilogTable(table);
+  StretchAndNote(store, host, table, "Anti-Log Stretch");
+}
+
+void InvertStretch(ImageStore& store, Host& host, StretchTable& table) {
+  BuildInvertTable(table);
+  StretchAndNote(store, host, table, "Invert Image to Negative");
+}
+
+}  // namespace nyxel
