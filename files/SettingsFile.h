@@ -26,8 +26,7 @@ inline constexpr std::string_view kNoSettingsFileWarning =
 // was read (or rewritten), 2 when it is missing or ends early (fields read before that keep their new
 // values), 3 when a rewrite failed. An invalid field stops reading and rewrites the file from the
 // current values; the invalid value itself is not taken.
-int LoadSettings(Settings& s, const Drive& drive, Host& host,
-                 std::string_view file = kSettingsFilePath);
+int LoadSettings(Settings& s, const Drive& drive, Host& host, std::string_view file = kSettingsFilePath);
 
 // Writes every setting to the file. Returns 0, or 3 when the file could not be written; a failed
 // save leaves the previous file as it was. Shows nothing.
