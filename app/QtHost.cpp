@@ -1,0 +1,170 @@
+#include "app/QtHost.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QMessageBox>
+
+#include "app/TNyxelWindow.h"
+#include "app/TProgressDialog.h"
+
+namespace nyxel {
+namespace {
+
+QString ToQString(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Notes a key press or mouse click while events are pumped; the events still go to their widgets.
+class AbortWatch : public QObject {
+ public:
+  bool aborted = false;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+        aborted = true;
+        break;
+      default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+}  // namespace
+
+QtHost::QtHost(TNyxelWindow& window) : window_(window) {}
+
+QtHost::~QtHost() = default;
+
+int QtHost::ShowBox(QWidget* owner, std::string_view text, std::string_view caption, MessageIcon icon,
+                    MessageButtons buttons) {
+  if (box_hook) return box_hook(Box{std::string(text), std::string(caption), icon, buttons});
+  QMessageBox box(owner);
+  box.setWindowTitle(ToQString(caption));
+  box.setText(ToQString(text));
+  box.setTextFormat(Qt::PlainText);
+  box.setWindowModality(Qt::ApplicationModal);
+  switch (icon) {
+    case MessageIcon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case MessageIcon::Stop:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MessageIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MessageIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+  }
+  switch (buttons) {
+    case MessageButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case MessageButtons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case MessageButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
+    case MessageButtons::YesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      break;
+  }
+  const int answer = box.exec();
+  switch (answer) {
+    case QMessageBox::Ok:
+      return kIdOk;
+    case QMessageBox::Yes:
+      return kIdYes;
+    case QMessageBox::No:
+      return kIdNo;
+    default:
+      // Closing the box with Escape or its close button answers as its cancel (or only) button does.
+      return buttons == MessageButtons::Ok ? kIdOk : buttons == MessageButtons::YesNo ? kIdNo : kIdCancel;
+  }
+}
+
+int QtHost::MessageBox(std::string_view text, std::string_view caption, MessageIcon icon,
+                       MessageButtons buttons) {
+  // No owner window: the box stands on its own, modal for the whole application.
+  return ShowBox(nullptr, text, caption, icon, buttons);
+}
+
+int QtHost::OwnedMessageBox(std::string_view text, std::string_view caption, MessageIcon icon) {
+  return ShowBox(&window_, text, caption, icon, MessageButtons::Ok);
+}
+
+void QtHost::Beep(int kind) {
+  if (beep_hook) {
+    beep_hook(kind);
+    return;
+  }
+  QApplication::beep();
+}
+
+void QtHost::SetBusyCursor(bool busy) {
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++busy_depth_;
+  } else if (busy_depth_ > 0) {
+    QApplication::restoreOverrideCursor();
+    --busy_depth_;
+  }
+}
+
+void QtHost::ProgressOpen(std::string_view caption) {
+  // One window, reused: making a new top-level window for every refresh would cost more than the build.
+  if (!progress_) progress_ = std::make_unique<TProgressDialog>(&window_);
+  progress_->setWindowTitle(ToQString(caption));
+  progress_position_ = 0;
+  progress_->SetPosition(0);
+  progress_->show();
+}
+
+void QtHost::ProgressSetCaption(std::string_view caption) {
+  if (progress_) progress_->setWindowTitle(ToQString(caption));
+}
+
+void QtHost::ProgressSetPosition(int percent) {
+  progress_position_ = percent;
+  if (progress_) progress_->SetPosition(percent);
+}
+
+void QtHost::ProgressClose() {
+  if (progress_) progress_->hide();
+}
+
+void QtHost::ProgressRefresh() {
+  if (progress_ && progress_->isVisible()) {
+    progress_->SetPosition(progress_position_);
+    progress_->repaint();
+  }
+}
+
+bool QtHost::PumpMessages() {
+  AbortWatch watch;
+  qApp->installEventFilter(&watch);
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  qApp->removeEventFilter(&watch);
+  return watch.aborted;
+}
+
+void QtHost::SetCaption(std::string_view caption) {
+  window_.setWindowTitle(ToQString(caption));
+}
+
+bool QtHost::ShowBitmap(const std::filesystem::path& bitmap_file) {
+  return window_.ShowBitmap(bitmap_file);
+}
+
+}  // namespace nyxel
