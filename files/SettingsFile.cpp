@@ -155,13 +155,13 @@ Outcome NumberInRange(Decoder& d, T& field, long lo, long hi) {
   return Outcome::Next;
 }
 
-// The text from position 11 up to the first quote (or zero byte). A card without a closing quote
-// gives the rest of the card without its trailing blanks.
+// The text from position 11 up to the first quote (or zero byte), at most the 68 characters a card
+// holds. A card without a closing quote gives its text without the trailing blanks.
 std::string CardValue(const uint8_t* card) {
   const char* begin = reinterpret_cast<const char*>(card) + kCardKeywordBytes;
   const char* end = reinterpret_cast<const char*>(card) + kCardBytes;
   const char* stop = std::find_if(begin, end, [](char c) { return c == '\'' || c == '\0'; });
-  std::string value(begin, stop);
+  std::string value(begin, std::min(stop, begin + kSplitPieceBytes));
   if (stop == end) value.erase(value.find_last_not_of(' ') + 1);
   return value;
 }
