@@ -8,13 +8,17 @@ std::map<int, CommandHandler>& Registry() {
 }
 }  // namespace
 
-const std::map<int, CommandHandler>& CommandHandlers() { return Registry(); }
+const std::map<int, CommandHandler>& CommandHandlers() {
+  return Registry();
+}
 
 const CommandHandler* FindCommandHandler(int id) {
   const auto it = Registry().find(id);
   return it == Registry().end() ? nullptr : &it->second;
 }
 
-RegisterCommand::RegisterCommand(int id, CommandHandler handler) { Registry()[id] = std::move(handler); }
+RegisterCommand::RegisterCommand(int id, CommandHandler handler) {
+  Registry()[id] = std::move(handler);
+}
 
 }  // namespace nyxel

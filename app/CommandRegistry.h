@@ -6,12 +6,19 @@
 //   static const RegisterCommand kUndo{9, {[](TNyxelWindow& w) { ... }}};
 #include <functional>
 #include <map>
+#include <utility>
 
 namespace nyxel {
 
 class TNyxelWindow;
 
 struct CommandHandler {
+  CommandHandler() = default;
+  // {run}, {run, enabled} or {run, enabled, checked}.
+  CommandHandler(std::function<void(TNyxelWindow&)> run_, std::function<bool(TNyxelWindow&)> enabled_ = {},
+                 std::function<bool(TNyxelWindow&)> checked_ = {})
+      : run(std::move(run_)), enabled(std::move(enabled_)), checked(std::move(checked_)) {}
+
   std::function<void(TNyxelWindow&)> run;
   std::function<bool(TNyxelWindow&)> enabled;  // empty: always enabled
   std::function<bool(TNyxelWindow&)> checked;  // empty: never checked

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -104,8 +105,10 @@ void TPictureView::scrollContentsBy(int, int) {
 
 // ---- window -------------------------------------------------------------------------------------
 
-TNyxelWindow::TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock, QWidget* parent)
+TNyxelWindow::TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock,
+                           std::function<int(const QtHost::Box&)> box_hook, QWidget* parent)
     : QMainWindow(parent), host_(*this) {
+  host_.box_hook = std::move(box_hook);
   if (clock == nullptr) {
     own_clock_ = std::make_unique<RealClock>();
     clock = own_clock_.get();
@@ -242,6 +245,10 @@ void TNyxelWindow::Refresh() {
   UpdateCommandStates();
 }
 
+void TNyxelWindow::Repaint() {
+  view_->viewport()->update();
+}
+
 QPoint TNyxelWindow::scrollPosition() const {
   return {view_->horizontalScrollBar()->value(), view_->verticalScrollBar()->value()};
 }
@@ -315,6 +322,11 @@ void TNyxelWindow::setGuideCross(bool shown, int x, int y) {
 
 void TNyxelWindow::MoveCursorToPicture(int x, int y) {
   QCursor::setPos(view_->viewport()->mapToGlobal(QPoint(x, y) - scrollPosition()));
+}
+
+QPrinter& TNyxelWindow::printer() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  return *printer_;
 }
 
 void TNyxelWindow::ShowHelp() {

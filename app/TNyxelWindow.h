@@ -14,6 +14,7 @@
 #include "files/Session.h"
 
 class QAction;
+class QPrinter;
 class QDialog;
 class QToolBar;
 
@@ -28,9 +29,10 @@ class TNyxelWindow : public QMainWindow {
   // The frame caption before the first picture names the file.
   static constexpr const char* kFrameCaption = "Quorra RV9 USB Colour Camera Software";
 
-  // drive_root stands for drive c:. Without a clock the real one is used (tests pass a simulated one).
+  // drive_root stands for drive c:. Without a clock the real one is used (tests pass a simulated one);
+  // box_hook answers the message boxes from the start (see QtHost::box_hook).
   explicit TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock = nullptr,
-                        QWidget* parent = nullptr);
+                        std::function<int(const QtHost::Box&)> box_hook = {}, QWidget* parent = nullptr);
   ~TNyxelWindow() override;
 
   Session& session() { return *session_; }
@@ -40,6 +42,8 @@ class TNyxelWindow : public QMainWindow {
 
   // Engine refresh (bitmap file written), then load and paint; the command enablers follow.
   void Refresh();
+  // Repaints the picture from the loaded bitmap (no rebuild).
+  void Repaint();
   // Scroll range from the picture and window sizes (0, 0 with fit to window), position 0, 0, repaint.
   void ResetScroller();
   // Loads a bitmap file written by the display: palette from its colour table, scroller reset, paint,
@@ -78,6 +82,9 @@ class TNyxelWindow : public QMainWindow {
   // The merge dialog asks the next paint to refresh the display first.
   void SetRebuildPending() { rebuild_pending_ = true; }
 
+  // The printer the print and print setup commands share.
+  QPrinter& printer();
+
   // The help pages (a Qt resource or file path of the contents page); tests point it elsewhere.
   void SetHelpSource(const QString& contents_page) { help_source_ = contents_page; }
   const QString& HelpSource() const { return help_source_; }
@@ -113,6 +120,7 @@ class TNyxelWindow : public QMainWindow {
   bool rebuild_pending_ = false;
   QString help_source_ = QStringLiteral(":/help/index.html");
   class QWidget* help_window_ = nullptr;
+  std::unique_ptr<QPrinter> printer_;
 };
 
 }  // namespace nyxel
