@@ -17,6 +17,7 @@ constexpr int kLitColumns = kFullFrameCopyPixels;
 constexpr int kSensorPixels = kSensorLines * kSensorLinePixels;
 // A moving field is integrated at this many moments across the exposure.
 constexpr int kTrailSamples = 32;
+constexpr size_t kCommandLogLimit = 1 << 20;
 
 // The mosaic filters, by (column phase, row phase): responses to red, green and blue light.
 constexpr std::array<std::array<double, 3>, 4> kResponses = {{
@@ -86,6 +87,9 @@ int SimulatedCamera::WriteReport(int handle, std::span<const uint8_t> report) {
   if (report.size() != 9 || report[0] != 0) return EPIPE;
   SentCommand command{{}, sky_.clock().NowMs()};
   std::copy(report.begin() + 1, report.end(), command.bytes.begin());
+  // Long waits clear the camera every millisecond; keep the log from growing without bound.
+  if (commands.size() >= kCommandLogLimit)
+    commands.erase(commands.begin(), commands.begin() + kCommandLogLimit / 2);
   commands.push_back(command);
 
   const uint32_t now = command.time_ms;

@@ -56,7 +56,7 @@ class SimulatedCamera : public CameraTransport {
   // Hot pixels as frame (column, row).
   const std::vector<std::array<int, 2>>& HotPixels() const { return hot_pixels_; }
 
-  // What happened, for tests.
+  // What happened, for tests. The command log keeps at least the last 524,288 commands.
   struct SentCommand {
     std::array<uint8_t, 8> bytes;  // the payload after the report id
     uint32_t time_ms;
