@@ -1,0 +1,172 @@
+#include "files/FileCommands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <system_error>
+
+#include "core/Messages.h"
+#include "core/Tiff.h"
+#include "files/FitsFile.h"
+#include "files/SettingsFile.h"
+#include "files/UniversalTime.h"
+
+namespace nyxel {
+namespace {
+
+constexpr uint16_t kAutosaveCounterWrap = 65530;
+
+std::string Title(const std::filesystem::path& file) {
+  return file.filename().string();
+}
+
+}  // namespace
+
+int FilterIndexAfterDialog(std::string_view default_extension, std::string_view title) {
+  if (default_extension == "FIT") return 2;
+  return title.find('~') != std::string_view::npos ? 1 : 3;
+}
+
+std::string LowerTitle(std::string_view title) {
+  std::string s(title);
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+int OpenImageFile(Session& session, const std::filesystem::path& file) {
+  FileState& state = session.files;
+  const std::string title = Title(file);
+  state.LastOpenName = LowerTitle(title);
+  state.LastFolder = file.parent_path();
+  state.LastFilterIndex = FilterIndexAfterDialog("", title);
+  int result = 0;
+  {
+    BusyCursor busy(session.host);
+    result = LoadImageFile(session.store, session.settings.fits, session.host, file);
+    session.Refresh();
+    // A refused file leaves the image as it was, so the undo copy stays as it was too.
+    if (result == 0) CopyFrame(session.store.CurrentFrame, session.store.UndoFrame);
+  }
+  return result;
+}
+
+int SaveImageFile(Session& session, SaveMode mode, const std::filesystem::path& file) {
+  ImageStore& store = session.store;
+  const std::string title = LowerTitle(Title(file));
+  // The caption names the last file opened or saved, also after the next refresh.
+  store.CurrentFileName = title;
+  session.host.SetCaption(WindowCaption(title));
+  session.files.LastFilterIndex = FilterIndexAfterDialog(mode == SaveMode::Fits   ? "FIT"
+                                                         : mode == SaveMode::Tiff ? "TIF"
+                                                                                  : "",
+                                                         title);
+  int result = 0;
+  switch (mode) {
+    case SaveMode::Tiff: {
+      BusyCursor busy(session.host);
+      result = WriteTiffFile(store, store.ColourConverted != 0, file) == 0 ? 0 : 29;
+      break;
+    }
+    case SaveMode::Fits: {
+      BusyCursor busy(session.host);
+      result = WriteFitsFile(file, store.CurrentFrame, store, session.settings.fits,
+                             store.ColourConverted != 0) == kFitsOk
+                   ? 0
+                   : 29;
+      break;
+    }
+    case SaveMode::FlatField:
+      // Its failure is not shown.
+      result = SaveFlatFieldFile(file, store.CurrentFrame, store.ColourConverted != 0) == 0 ? 0 : 1;
+      break;
+    case SaveMode::Native:
+      result = SaveRawImageFile(store, session.host, file);
+      break;
+  }
+  if (result == 29) ShowMessage(session.host, 29);
+  session.files.LastFolder = file.parent_path();
+  return result;
+}
+
+void ApplySaveFitsDate(FitsHeader& fits, std::time_t now) {
+  if (fits.fits_date_obs.size() >= 10) return;
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::snprintf(text, sizeof text, "20%02d-%02d-%02d", local.tm_year % 100, local.tm_mon + 1, local.tm_mday);
+  fits.fits_date_obs = text;
+}
+
+void AdvanceAutosaveCounter(Settings& settings) {
+  if (settings.autosave_counter >= kAutosaveCounterWrap) {
+    settings.autosave_counter = 1;
+  } else {
+    ++settings.autosave_counter;
+  }
+}
+
+std::string AutosaveFileName(const Settings& settings) {
+  return settings.autosave_dir + "\\IMG" + std::to_string(settings.autosave_counter) + ".FIT";
+}
+
+std::string QuickSaveDisplayName(const Settings& settings) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%5d", static_cast<int>(settings.autosave_counter));
+  return settings.autosave_dir + number + ".IMG";
+}
+
+std::string AutosaveTimeObs(const CivilTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+  return text;
+}
+
+std::string AutosaveDateObs(const CivilTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d/%d/%02d", t.day, t.month, ((t.year % 100) + 100) % 100);
+  return text;
+}
+
+int AutosaveFits(Session& session, const Frame& image, std::filesystem::path* written) {
+  Settings& settings = session.settings;
+  FileState& state = session.files;
+  AdvanceAutosaveCounter(settings);
+  const std::string name = AutosaveFileName(settings);
+
+  // Dated from the middle of the exposure, in universal time.
+  state.ImageStartTime = state.ImageStartTime + (state.ImageEndTime - state.ImageStartTime) / 2;
+  const CivilTime ut = UniversalTime(state.ImageStartTime, settings.ut_offset_hours);
+  settings.fits.fits_time_obs = AutosaveTimeObs(ut);
+  settings.fits.fits_date_obs = AutosaveDateObs(ut);
+
+  // The configured sub-folder is made when missing; its parent must exist.
+  std::error_code ec;
+  std::filesystem::create_directory(session.drive.Resolve(settings.autosave_dir), ec);
+  const std::filesystem::path file = session.drive.Resolve(name);
+  if (WriteFitsFile(file, image, session.store, settings.fits, session.store.ColourConverted != 0) !=
+      kFitsOk) {
+    return kAutosaveNotWritten;
+  }
+  if (written) *written = file;
+  return SaveSettings(settings, session.drive);
+}
+
+int QuickSave(Session& session, std::filesystem::path* written) {
+  const int result = AutosaveFits(session, session.store.CurrentFrame, written);
+  session.clock.Pause(20);
+  if (result == kAutosaveNotWritten) {
+    ShowMessage(session.host, 6);
+  } else if (result != kAutosaveOk) {
+    // The image is safe, but the counter did not reach the disk: the next start would reuse its names.
+    ShowMessage(session.host, 28);
+  }
+  return result;
+}
+
+std::filesystem::path DarkFramePath(const Session& session) {
+  return session.drive.Resolve(session.files.DarkFrameFile.empty() ? std::string(kDarkFramePath)
+                                                                   : session.files.DarkFrameFile);
+}
+
+}  // namespace nyxel
