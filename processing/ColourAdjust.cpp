@@ -16,34 +16,38 @@ void SaveColourUndo(ImageStore& store) {
   CopyPlane(store.BluePlane, store.UndoBlue);
 }
 
-// The anti-alias blur: 7 x 7 weights summing to 156.
-constexpr int kBlurWeights[7][7] = {
-    {0, 1, 2, 3, 2, 1, 0}, {1, 2, 3, 4, 3, 2, 1}, {2, 3, 6, 9, 6, 3, 2}, {3, 4, 9, 12, 9, 4, 3},
-    {2, 3, 6, 9, 6, 3, 2}, {1, 2, 3, 4, 3, 2, 1}, {0, 1, 2, 3, 2, 1, 0},
-};
+// The anti-alias blur: 7 x 7 weights summing to 156, row by row
+//   0 1 2 3 2 1 0 / 1 2 3 4 3 2 1 / 2 3 6 9 6 3 2 / 3 4 9 12 9 4 3 / 2 3 6 9 6 3 2 / 1 2 3 4 3 2 1 / 0 1 2 3
+//   2 1 0.
 constexpr int kBlurDivisor = 156;
 constexpr int kAntiAliasFrame = 3;
 constexpr int kAntiAliasFirst = kAntiAliasFrame;                         // first row and column computed
 constexpr int kAntiAliasLastRow = kFrameHeight - 1 - kAntiAliasFrame;    // 286
 constexpr int kAntiAliasLastColumn = kFrameWidth - 1 - kAntiAliasFrame;  // 508
-constexpr int kAntiAliasColumns = kAntiAliasLastColumn - kAntiAliasFirst + 1;
 
-// One row of high-pass detail: the part of each value above its weighted 7 x 7 blur.
+// One row of high-pass detail: the part of each value above its weighted 7 x 7 blur. The weights are
+// symmetric, so the blur is four vertical profiles (one per column distance) added across the row.
 void DetailRow(const uint8_t* plane, uint8_t* detail, int row) {
-  std::array<int, kAntiAliasColumns> sum{};
-  for (int dy = -3; dy <= 3; ++dy) {
-    for (int dx = -3; dx <= 3; ++dx) {
-      const int w = kBlurWeights[dy + 3][dx + 3];
-      if (w == 0) continue;
-      const uint8_t* src = plane + PixelIndex(row + dy, kAntiAliasFirst + dx);
-      for (int x = 0; x < kAntiAliasColumns; ++x) sum[x] += w * src[x];
-    }
+  std::array<int, kFrameWidth> v0, v1, v2, v3;  // column profiles for |dx| = 3, 2, 1, 0
+  const uint8_t* a = plane + PixelIndex(row - 3, 0);
+  const uint8_t* b = plane + PixelIndex(row - 2, 0);
+  const uint8_t* c = plane + PixelIndex(row - 1, 0);
+  const uint8_t* d = plane + PixelIndex(row, 0);
+  const uint8_t* e = plane + PixelIndex(row + 1, 0);
+  const uint8_t* f = plane + PixelIndex(row + 2, 0);
+  const uint8_t* g = plane + PixelIndex(row + 3, 0);
+  for (int x = 0; x < kFrameWidth; ++x) {
+    const int outer = a[x] + g[x], second = b[x] + f[x], inner = c[x] + e[x], centre = d[x];
+    v0[x] = second + 2 * inner + 3 * centre;
+    v1[x] = outer + 2 * second + 3 * inner + 4 * centre;
+    v2[x] = 2 * outer + 3 * second + 6 * inner + 9 * centre;
+    v3[x] = 3 * outer + 4 * second + 9 * inner + 12 * centre;
   }
-  const uint8_t* value = plane + PixelIndex(row, kAntiAliasFirst);
-  uint8_t* out = detail + PixelIndex(row, kAntiAliasFirst);
-  for (int x = 0; x < kAntiAliasColumns; ++x) {
-    const int blur = std::min(sum[x] / kBlurDivisor, 255);
-    out[x] = static_cast<uint8_t>(blur < value[x] ? value[x] - blur : 0);
+  uint8_t* out = detail + PixelIndex(row, 0);
+  for (int x = kAntiAliasFirst; x <= kAntiAliasLastColumn; ++x) {
+    const int sum = v3[x] + v2[x - 1] + v2[x + 1] + v1[x - 2] + v1[x + 2] + v0[x - 3] + v0[x + 3];
+    const int blur = std::min(sum / kBlurDivisor, 255);
+    out[x] = static_cast<uint8_t>(blur < d[x] ? d[x] - blur : 0);
   }
 }
 
@@ -65,9 +69,8 @@ void MedianRow(const uint8_t* plane, uint8_t* median, int row) {
       const int leaving = plane[PixelIndex(row + dy, x - 3)];
       const int entering = plane[PixelIndex(row + dy, x + 2)];
       --histogram[leaving];
-      if (leaving < m) --below;
       ++histogram[entering];
-      if (entering < m) ++below;
+      below += (entering < m) - (leaving < m);
     }
     while (below >= kRank) below -= histogram[--m];
     while (below + histogram[m] < kRank) below += histogram[m++];
