@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/Display.h"
 #include "core/History.h"
@@ -24,8 +26,8 @@ int FirstRow(const ImageStore& store, int radius) {
   return radius + (LabelMarker(store) ? kHeaderRows : 0);
 }
 
-// One output row at a time: each kernel entry adds its weighted, shifted source row into an accumulator
-// row, which keeps the inner loop a plain vectorisable pass over the columns.
+// Any radius and kernel: each kernel entry adds its weighted, shifted source row into an accumulator
+// row. Used for combinations the menus do not make.
 template <int R>
 void Convolve(ImageStore& store, const int* kernel, int divisor) {
   constexpr int kSide = 2 * R + 1;
@@ -45,11 +47,118 @@ void Convolve(ImageStore& store, const int* kernel, int divisor) {
       }
     }
     uint16_t* out = dst + PixelIndex(y, R);
-    if (divisor == 1) {
-      for (int j = 0; j < kColumns; ++j) out[j] = ClampResult(acc[j]);
-    } else {
-      for (int j = 0; j < kColumns; ++j) out[j] = ClampResult(acc[j] / divisor);
+    for (int j = 0; j < kColumns; ++j) out[j] = ClampResult(acc[j] / divisor);
+  }
+}
+
+// The menu filters: the kernel and divisor are constants, so zero entries vanish, the weights become
+// shifts and adds, and each output pixel is one expression the compiler vectorises along the row.
+template <int R, int K, int D>
+void ConvolveFixed(ImageStore& store) {
+  constexpr int kSide = 2 * R + 1;
+  constexpr int kColumns = kFrameWidth - 2 * R;
+  constexpr auto& kKernel = FilterKernels[K];
+  constexpr bool kNonNegative = [] {
+    for (int k = 0; k < kSide * kSide; ++k) {
+      if (kKernel[k] < 0) return false;
     }
+    return true;
+  }();
+  const uint16_t* src = store.CurrentFrame.data();
+  uint16_t* dst = store.SecondFrame.data();
+  for (int y = FirstRow(store, R); y < kFrameHeight - R; ++y) {
+    const uint16_t* top = src + PixelIndex(y - R, 0);
+    uint16_t* out = dst + PixelIndex(y, R);
+    for (int j = 0; j < kColumns; ++j) {
+      const int32_t sum = [&]<int... I>(std::integer_sequence<int, I...>) {
+        return (0 + ... +
+                (kKernel[I] * static_cast<int32_t>(top[(I / kSide) * kFrameWidth + j + I % kSide])));
+      }
+      (std::make_integer_sequence<int, kSide * kSide>{});
+      if constexpr (D == 1) {
+        out[j] = ClampResult(sum);
+      } else if constexpr (kNonNegative) {
+        // A sum of non-negative terms: unsigned division truncates the same and is cheaper.
+        out[j] = ClampResult(static_cast<int32_t>(static_cast<uint32_t>(sum) / D));
+      } else {
+        out[j] = ClampResult(sum / D);
+      }
+    }
+  }
+}
+
+// The conditional median, eight neighbouring pixels at a time. The median depends only on the window's
+// values, so instead of taking the largest value n / 2 + 1 times it uses forgetful selection: keep
+// n / 2 + 2 values, drop their smallest and largest (neither can be the median), add the next value, and
+// repeat until three remain, whose middle is the median. Each step is a vector min and max; pixels are
+// biased by 0x8000 so the signed 16-bit instructions order them as unsigned values.
+constexpr int kLanes = 8;
+typedef int16_t Lanes __attribute__((vector_size(16)));
+constexpr Lanes kBias = {INT16_MIN, INT16_MIN, INT16_MIN, INT16_MIN,
+                         INT16_MIN, INT16_MIN, INT16_MIN, INT16_MIN};
+
+inline Lanes LoadLanes(const uint16_t* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v ^ kBias;
+}
+
+inline void Order(Lanes& low, Lanes& high) {
+  const Lanes a = low, b = high;
+  low = a < b ? a : b;
+  high = a < b ? b : a;
+}
+
+template <int R>
+void MedianLanes(const uint16_t* src, int y, int x0, int power_tenths, uint16_t* dst) {
+  constexpr int kSide = 2 * R + 1;
+  constexpr int kCount = kSide * kSide;
+  constexpr int kKeep = kCount / 2 + 2;
+  const uint16_t* corner = src + PixelIndex(y - R, x0 - R);
+  auto load = [corner](int k) { return LoadLanes(corner + (k / kSide) * kFrameWidth + k % kSide); };
+  Lanes buffer[kKeep];
+  Lanes high = kBias;                              // 0
+  Lanes low = high + static_cast<int16_t>(65000);  // the minimum never starts above 65,000
+  for (int k = 0; k < kCount; ++k) {
+    const Lanes v = load(k);
+    low = v < low ? v : low;
+    high = v < high ? high : v;
+  }
+  for (int k = 0; k < kKeep; ++k) buffer[k] = load(k);
+  int start = 0;
+  for (int next = kKeep; next < kCount; ++next) {
+    for (int i = start + 1; i < kKeep; ++i) Order(buffer[start], buffer[i]);
+    for (int i = start + 1; i < kKeep - 1; ++i) Order(buffer[i], buffer[kKeep - 1]);
+    ++start;
+    buffer[kKeep - 1] = load(next);
+  }
+  // Three remain: the middle one.
+  Order(buffer[start], buffer[start + 1]);
+  Order(buffer[start + 1], buffer[start + 2]);
+  Order(buffer[start], buffer[start + 1]);
+  uint16_t median[kLanes], lowest[kLanes], highest[kLanes];
+  const Lanes m = buffer[start + 1] ^ kBias, lo = low ^ kBias, hi = high ^ kBias;
+  std::memcpy(median, &m, sizeof median);
+  std::memcpy(lowest, &lo, sizeof lowest);
+  std::memcpy(highest, &hi, sizeof highest);
+  const uint16_t* in = src + PixelIndex(y, x0);
+  uint16_t* out = dst + PixelIndex(y, x0);
+  for (int l = 0; l < kLanes; ++l) {
+    // (max - min) x 0.1 x power, truncated; in integers it is exact.
+    const int threshold = (highest[l] - lowest[l]) * power_tenths / 10;
+    if (std::abs(median[l] - in[l]) > threshold) out[l] = median[l];
+  }
+}
+
+template <int R>
+void Median(ImageStore& store, int power_tenths) {
+  const uint16_t* src = store.CurrentFrame.data();
+  uint16_t* dst = store.SecondFrame.data();
+  constexpr int kLast = kFrameWidth - R - kLanes;  // the last group ends at column 511 - R
+  for (int y = FirstRow(store, R); y < kFrameHeight - R; ++y) {
+    // The last group overlaps the one before; it recomputes the same values from CurrentFrame.
+    for (int x = R; x < kFrameWidth - R; x += kLanes)
+      MedianLanes<R>(src, y, std::min(x, kLast), power_tenths, dst);
   }
 }
 
@@ -64,7 +173,20 @@ void ConvolveFrame(ImageStore& store, int radius, int kernel, int divisor) {
   if ((radius != 1 && radius != 2) || kernel < 0 || kernel >= kKernelCount || divisor == 0) return;
   SaveUndo(store);
   CopyFrame(store.CurrentFrame, store.SecondFrame);
-  if (radius == 1) {
+  const auto fixed = [&](int r, int k, int d) { return radius == r && kernel == k && divisor == d; };
+  if (fixed(1, 0, 16)) {
+    ConvolveFixed<1, 0, 16>(store);
+  } else if (fixed(2, 1, 80)) {
+    ConvolveFixed<2, 1, 80>(store);
+  } else if (fixed(1, 2, 1)) {
+    ConvolveFixed<1, 2, 1>(store);
+  } else if (fixed(2, 3, 1)) {
+    ConvolveFixed<2, 3, 1>(store);
+  } else if (fixed(2, 4, 1)) {
+    ConvolveFixed<2, 4, 1>(store);
+  } else if (fixed(2, 5, 1)) {
+    ConvolveFixed<2, 5, 1>(store);
+  } else if (radius == 1) {
     Convolve<1>(store, FilterKernels[kernel].data(), divisor);
   } else {
     Convolve<2>(store, FilterKernels[kernel].data(), divisor);
@@ -126,35 +248,16 @@ bool MedianFilter(ImageStore& store, int radius, int power_tenths) {
   }
   SaveUndo(store);
   CopyFrame(store.CurrentFrame, store.SecondFrame);
-  const int r = radius;
-  const int side = 2 * r + 1;
-  const int n = side * side;
-  const uint16_t* src = store.CurrentFrame.data();
-  uint16_t* dst = store.SecondFrame.data();
-  uint16_t window[49];
-  for (int y = FirstRow(store, r); y < kFrameHeight - r; ++y) {
-    for (int x = r; x < kFrameWidth - r; ++x) {
-      int k = 0;
-      int low = 65000;  // the minimum never starts above 65,000
-      int high = 0;
-      for (int wy = y - r; wy <= y + r; ++wy) {
-        const uint16_t* row = src + PixelIndex(wy, x - r);
-        for (int wx = 0; wx < side; ++wx) {
-          const int v = row[wx];
-          low = std::min(low, v);
-          high = std::max(high, v);
-          window[k++] = row[wx];
-        }
-      }
-      // The (n / 2 + 1)-th largest value: the result depends only on the values, so a selection gives
-      // the same median as taking the largest value n / 2 + 1 times.
-      std::nth_element(window, window + n / 2, window + n);
-      const int median = window[n / 2];
-      // (max - min) x 0.1 x power, truncated; in integers it is exact.
-      const int threshold = (high - low) * power_tenths / 10;
-      const int pixel = src[PixelIndex(y, x)];
-      if (std::abs(median - pixel) > threshold) dst[PixelIndex(y, x)] = static_cast<uint16_t>(median);
-    }
+  switch (radius) {
+    case 1:
+      Median<1>(store, power_tenths);
+      break;
+    case 2:
+      Median<2>(store, power_tenths);
+      break;
+    default:
+      Median<3>(store, power_tenths);
+      break;
   }
   CopyFrame(store.SecondFrame, store.CurrentFrame);
   char text[48];

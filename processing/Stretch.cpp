@@ -22,13 +22,15 @@ int16_t Entry(long double value) {
 // the extended-precision formula and every entry equals that formula's.
 constexpr double kGuard = 1e-7;
 
+template <class Exact>
+inline void PutEntry(StretchTable& table, int i, double fast, Exact exact) {
+  const double fraction = fast - std::floor(fast);
+  table[i] = fraction < kGuard || fraction > 1.0 - kGuard ? Entry(exact(i)) : Entry(fast);
+}
+
 template <class Fast, class Exact>
 void FillTable(StretchTable& table, Fast fast, Exact exact) {
-  for (int i = 0; i < kStretchTableSize; ++i) {
-    const double v = fast(i);
-    const double fraction = v - std::floor(v);
-    table[i] = fraction < kGuard || fraction > 1.0 - kGuard ? Entry(exact(i)) : Entry(v);
-  }
+  for (int i = 0; i < kStretchTableSize; ++i) PutEntry(table, i, fast(i), exact);
 }
 
 void StretchAndNote(ImageStore& store, Host& host, const StretchTable& table, const std::string& line) {
@@ -54,19 +56,28 @@ void BuildNormalTable(StretchTable& table, int black, int white) {
 }
 
 void BuildPowerTable(StretchTable& table, double power) {
-  const double divisor = std::pow(32768.0, power - 1.0);
+  // i^g / 32768^(g - 1) = 2^(g log2 i - 15 (g - 1)): two cheap calls instead of pow.
+  const double shift = 15.0 * (power - 1.0);
   const long double g = power;
   const long double exact_divisor = std::pow(32768.0L, g - 1.0L);
-  FillTable(
-      table, [&](int i) { return std::pow(static_cast<double>(i), power) / divisor; },
-      [&](int i) { return std::pow(static_cast<long double>(i), g) / exact_divisor; });
+  auto exact = [&](int i) { return std::pow(static_cast<long double>(i), g) / exact_divisor; };
+  table[0] = Entry(exact(0));
+  for (int i = 1; i < kStretchTableSize; ++i) {
+    PutEntry(table, i, std::exp2(power * std::log2(static_cast<double>(i)) - shift), exact);
+  }
 }
 
 void BuildSineTable(StretchTable& table) {
   constexpr long double kScale = 9.585889570552147e-05L;  // 3.125 / 32,600
-  FillTable(
-      table, [](int i) { return (std::sin((i - 16384) * static_cast<double>(kScale)) + 1.0) * 16383.0; },
-      [](int i) { return (std::sin(static_cast<long double>(i - 16384) * kScale) + 1.0L) * 16383.0L; });
+  auto exact = [](int i) {
+    return (std::sin(static_cast<long double>(i - 16384) * kScale) + 1.0L) * 16383.0L;
+  };
+  // The sine is odd about entry 16,384, so one call serves both sides.
+  for (int k = 0; k <= 16384; ++k) {
+    const double s = std::sin(k * static_cast<double>(kScale));
+    if (16384 + k < kStretchTableSize) PutEntry(table, 16384 + k, (1.0 + s) * 16383.0, exact);
+    PutEntry(table, 16384 - k, (1.0 - s) * 16383.0, exact);
+  }
 }
 
 void BuildBackgroundTable(StretchTable& table, int black_level) {
