@@ -21,4 +21,18 @@ RegisterCommand::RegisterCommand(int id, CommandHandler handler) {
   Registry()[id] = std::move(handler);
 }
 
+ScopedCommandHandler::ScopedCommandHandler(int id, CommandHandler handler)
+    : id_(id), had_previous_(Registry().count(id) != 0) {
+  if (had_previous_) previous_ = Registry()[id];
+  Registry()[id] = std::move(handler);
+}
+
+ScopedCommandHandler::~ScopedCommandHandler() {
+  if (had_previous_) {
+    Registry()[id_] = std::move(previous_);
+  } else {
+    Registry().erase(id_);
+  }
+}
+
 }  // namespace nyxel

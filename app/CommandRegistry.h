@@ -32,4 +32,19 @@ struct RegisterCommand {
   RegisterCommand(int id, CommandHandler handler);
 };
 
+// Puts a handler in place of the registered one (or none) for as long as it lives; tests use it to see
+// which id a key or button reaches.
+class ScopedCommandHandler {
+ public:
+  ScopedCommandHandler(int id, CommandHandler handler);
+  ~ScopedCommandHandler();
+  ScopedCommandHandler(const ScopedCommandHandler&) = delete;
+  ScopedCommandHandler& operator=(const ScopedCommandHandler&) = delete;
+
+ private:
+  int id_;
+  bool had_previous_;
+  CommandHandler previous_;
+};
+
 }  // namespace nyxel
