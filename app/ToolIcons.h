@@ -1,5 +1,5 @@
 #pragma once
-// The control-bar pictures, drawn by the program itself, by bitmap id.
+// The control-bar pictures by bitmap id, drawn by the program itself (no image files to install).
 #include <QIcon>
 
 namespace nyxel {
