@@ -155,13 +155,17 @@ int AutosaveFits(Session& session, const Frame& image, std::filesystem::path* wr
 int QuickSave(Session& session, std::filesystem::path* written) {
   const int result = AutosaveFits(session, session.store.CurrentFrame, written);
   session.clock.Pause(20);
+  ShowQuickSaveResult(session.host, result);
+  return result;
+}
+
+void ShowQuickSaveResult(Host& host, int result) {
   if (result == kAutosaveNotWritten) {
-    ShowMessage(session.host, 6);
+    ShowMessage(host, 6);
   } else if (result != kAutosaveOk) {
     // The image is safe, but the counter did not reach the disk: the next start would reuse its names.
-    ShowMessage(session.host, 28);
+    ShowMessage(host, 28);
   }
-  return result;
 }
 
 std::filesystem::path DarkFramePath(const Session& session) {

@@ -65,8 +65,12 @@ inline constexpr int kAutosaveNotWritten = 1;
 // SaveSettings' result. `written` receives the file's path on the disk.
 int AutosaveFits(Session& session, const Frame& image, std::filesystem::path* written = nullptr);
 
-// Quick save: AutosaveFits on CurrentFrame; message 6 when it returns 1.
+// Quick save: AutosaveFits on CurrentFrame, a 20 ms pause (the window's "Saving Image" note stays up
+// that long), then ShowQuickSaveResult.
 int QuickSave(Session& session, std::filesystem::path* written = nullptr);
+// Message 6 when the file could not be written; message 28 when the settings (and so the counter)
+// could not be saved.
+void ShowQuickSaveResult(Host& host, int result);
 
 // The dark frame the exposure run reads: the selected file, or "c:\dark.def" when none was selected.
 std::filesystem::path DarkFramePath(const Session& session);
