@@ -173,10 +173,11 @@ TEST_F(ColourAdjustTest, ChromatismShiftsRedAndBlue) {
       for (int y = 0; y < kFrameHeight; ++y) {
         for (int x = 0; x < kFrameWidth; ++x) {
           // Horizontal first: the source column x + h, or the pixel itself; then the row y + v of that.
-          auto horizontal = [&](int row) {
-            const int from = x + h;
-            return (row < first || from < 0 || from >= kFrameWidth) ? (*before)[PixelIndex(row, x)]
-                                                                    : (*before)[PixelIndex(row, from)];
+          const Plane& source = *before;
+          const int from = x + h;
+          auto horizontal = [&source, from, x, first](int row) {
+            return (row < first || from < 0 || from >= kFrameWidth) ? source[PixelIndex(row, x)]
+                                                                    : source[PixelIndex(row, from)];
           };
           int expected = horizontal(y);
           if (y >= first && y + v >= first && y + v < kFrameHeight) expected = horizontal(y + v);
