@@ -270,7 +270,8 @@ bool TNyxelWindow::ShowBitmap(const std::filesystem::path& bitmap_file) {
   // The 8-bit picture brings its palette in the file's colour table; a colour picture needs none.
   pixmap_ = QPixmap::fromImage(picture_);
   ResetScroller();
-  if (view_->isVisible()) view_->viewport()->repaint();
+  // Inside a paint (a pending rebuild) the running paint shows the new picture.
+  if (view_->isVisible() && !painting_) view_->viewport()->repaint();
   // The paint's black-level estimate, also when the window is hidden and nothing is painted.
   EstimateBlackLevel(session_->store);
   return true;
@@ -280,7 +281,9 @@ void TNyxelWindow::PaintPicture(QPainter& painter, const QRect& area) {
   ImageStore& store = session_->store;
   if (rebuild_pending_) {
     rebuild_pending_ = false;
+    painting_ = true;
     session_->Refresh();
+    painting_ = false;
   }
   Settings& s = session_->settings;
   if (s.background_changed) {

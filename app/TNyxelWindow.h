@@ -118,6 +118,7 @@ class TNyxelWindow : public QMainWindow {
   bool guide_cross_ = false;
   QPoint guide_point_;
   bool rebuild_pending_ = false;
+  bool painting_ = false;
   QString help_source_ = QStringLiteral(":/help/index.html");
   class QWidget* help_window_ = nullptr;
   std::unique_ptr<QPrinter> printer_;

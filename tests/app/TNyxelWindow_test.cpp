@@ -237,6 +237,23 @@ TEST_F(TNyxelWindowTest, PaintFillsRightOfAndBelowThePictureAndMapsTheMouse) {
   EXPECT_EQ(clicks.first(), (QList<QVariant>{40, 60}));
 }
 
+TEST_F(TNyxelWindowTest, PendingRebuildAndGuideCrossShowInTheNextPaint) {
+  window->resize(700, 500);
+  window->show();
+  window->session().store.CurrentFrame.fill(0x80FF);
+  window->SetRebuildPending();
+  window->setGuideCross(true, 100, 120);
+  const QImage shot = View()->viewport()->grab().toImage();
+  EXPECT_EQ(qGray(shot.pixel(50, 50)), 0x80);
+  EXPECT_EQ(qGray(window->picture().pixel(50, 50)), 0x80);
+  for (QPoint p : {QPoint(100, 100), QPoint(100, 140), QPoint(80, 120), QPoint(120, 120), QPoint(100, 120)}) {
+    EXPECT_EQ(shot.pixelColor(p), QColor(255, 255, 0)) << p.x() << "," << p.y();
+  }
+  EXPECT_EQ(qGray(shot.pixel(100, 141)), 0x80);
+  window->setGuideCross(false);
+  EXPECT_EQ(qGray(View()->viewport()->grab().toImage().pixel(100, 100)), 0x80);
+}
+
 TEST_F(TNyxelWindowTest, PaletteCommandsReachTheLoadedColourTable) {
   ImageStore& store = window->session().store;
   store.PaletteBits = 14;
