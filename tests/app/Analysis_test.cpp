@@ -7,37 +7,16 @@
 
 #include "app/THistDialog.h"
 #include "app/TLabelDialog.h"
-#include "app/TNyxelWindow.h"
 #include "app/TValuesDialog.h"
-#include "core/Clock.h"
 #include "core/Display.h"
 #include "processing/Histogram.h"
-#include "tests/support/TestSupport.h"
+#include "tests/app/AppTestSupport.h"
 
 namespace nyxel::test {
 namespace {
 
-// A main window on a fresh drive folder whose message boxes are recorded and whose modal dialogs are
-// answered by on_dialog.
-class AnalysisTest : public ::testing::Test {
+class AnalysisTest : public WindowTest {
  protected:
-  void SetUp() override {
-    setenv("HOME", dir.path().c_str(), 1);
-    if (QApplication::instance() == nullptr) {
-      if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      static int argc = 1;
-      static char name[] = "tests_app";
-      static char* argv[] = {name, nullptr};
-      static QApplication app(argc, argv);
-    }
-    window = std::make_unique<TNyxelWindow>(dir.path() / "drive", &clock, [this](const QtHost::Box& box) {
-      boxes.push_back(box);
-      return kIdOk;
-    });
-    window->dialog_runner = [this](QDialog& d) { return on_dialog(d); };
-  }
-  void TearDown() override { window.reset(); }
-
   template <typename T>
   std::vector<T*> Visible() {
     std::vector<T*> found;
@@ -45,12 +24,6 @@ class AnalysisTest : public ::testing::Test {
       if (d->isVisible()) found.push_back(d);
     return found;
   }
-
-  TempDir dir;
-  SimulatedClock clock;
-  std::vector<QtHost::Box> boxes;
-  std::function<int(QDialog&)> on_dialog;
-  std::unique_ptr<TNyxelWindow> window;
 };
 
 TEST_F(AnalysisTest, HistogramWindowIsSingleAndDrawsCutBarsRed) {
