@@ -1,0 +1,68 @@
+#include "app/TPowerDialog.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+namespace nyxel {
+
+TPowerDialog::TPowerDialog(PowerStretchValues& values, Host& host, QWidget* parent)
+    : QDialog(parent), values_(values), host_(host) {
+  setWindowTitle(QStringLiteral("Power Law Stretch"));
+  bar_ = new QScrollBar(Qt::Horizontal, this);
+  bar_->setRange(1, 30);
+  bar_->setSingleStep(1);
+  bar_->setPageStep(1);
+  bar_->setMinimumWidth(160);
+  edit_ = new QLineEdit(this);
+  edit_->setReadOnly(true);
+  edit_->setMaximumWidth(50);
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  help_ = new QPushButton(QStringLiteral("Help"), this);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(new QLabel(QStringLiteral("Power"), this), 0, 0);
+  grid->addWidget(bar_, 0, 1, 1, 2);
+  grid->addWidget(edit_, 0, 3);
+  grid->addWidget(ok, 1, 1);
+  grid->addWidget(cancel, 1, 2);
+  grid->addWidget(help_, 1, 3);
+
+  connect(bar_, &QScrollBar::actionTriggered, this, &TPowerDialog::BarAction);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(help_, &QPushButton::clicked, this, [this] { host_.MessageBox(kHelpText, kHelpCaption); });
+  RefreshControls();
+}
+
+// The arrows (and page clicks) step by 0.1: down while above 0.2, up while below 3.0.
+void TPowerDialog::BarAction(int action) {
+  int& t = values_.tenths;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+    case QAbstractSlider::SliderPageStepSub:
+      if (t > 2) --t;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+    case QAbstractSlider::SliderPageStepAdd:
+      if (t < 30) ++t;
+      break;
+    default:
+      break;
+  }
+  RefreshControls();
+}
+
+void TPowerDialog::RefreshControls() {
+  const QSignalBlocker block(bar_);
+  bar_->setSliderPosition(values_.tenths);
+  bar_->setValue(values_.tenths);
+  edit_->setText(QString::asprintf("%1.1f", values_.power()));
+}
+
+}  // namespace nyxel
