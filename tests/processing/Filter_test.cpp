@@ -66,7 +66,6 @@ int Clamp(long v) {
 // The references, written as directly as the filters are described.
 Frame ReferenceConvolve(const Frame& in, bool labelled, int r, int kernel, int divisor) {
   Frame out = in;
-  const int side = 2 * r + 1;
   for (int y = r + (labelled ? 10 : 0); y < 290 - r; ++y) {
     for (int x = r; x < 512 - r; ++x) {
       long sum = 0;
@@ -74,7 +73,6 @@ Frame ReferenceConvolve(const Frame& in, bool labelled, int r, int kernel, int d
       for (int wy = y - r; wy <= y + r; ++wy) {
         for (int wx = x - r; wx <= x + r; ++wx) sum += in[wy * 512 + wx] * FilterKernels[kernel][k++];
       }
-      (void)side;
       out[y * 512 + x] = static_cast<uint16_t>(Clamp(sum / divisor));
     }
   }
@@ -201,22 +199,23 @@ std::vector<FilterCase> FilterCases() {
       {"convolve kernel 4 / 3", [](ImageStore& s) { ConvolveFrame(s, 2, 4, 3); },
        [](const Frame& f, bool l) { return ReferenceConvolve(f, l, 2, 4, 3); }, ""},
   };
-  for (const auto& [r, p] : std::vector<std::pair<int, int>>{{1, 1}, {2, 7}, {4, 3}, {7, 2}, {7, 7}}) {
-    {
-      cases.push_back({"unsharp " + std::to_string(r) + "/" + std::to_string(p),
-                       [r, p](ImageStore& s) { ASSERT_TRUE(UnsharpMask(s, r, p)); },
-                       [r, p](const Frame& f, bool l) { return ReferenceUnsharp(f, l, r, p); },
-                       "Unsharp Mask : rad " + std::to_string(r) + " ,power " + std::to_string(p)});
-    }
+  struct RadiusPower {
+    int r, p;
+  };
+  for (const RadiusPower rp : {RadiusPower{1, 1}, {2, 7}, {4, 3}, {7, 2}, {7, 7}}) {
+    const int r = rp.r, p = rp.p;
+    cases.push_back({"unsharp " + std::to_string(r) + "/" + std::to_string(p),
+                     [r, p](ImageStore& s) { ASSERT_TRUE(UnsharpMask(s, r, p)); },
+                     [r, p](const Frame& f, bool l) { return ReferenceUnsharp(f, l, r, p); },
+                     "Unsharp Mask : rad " + std::to_string(r) + " ,power " + std::to_string(p)});
   }
-  for (const auto& [r, p] : std::vector<std::pair<int, int>>{{1, 1}, {1, 6}, {1, 10}, {2, 3}, {3, 6}}) {
-    {
-      char line[40];
-      std::snprintf(line, sizeof line, "Median Filter : rad %d ,power %1.1f", r, p / 10.0);
-      cases.push_back({"median " + std::to_string(r) + "/" + std::to_string(p),
-                       [r, p](ImageStore& s) { ASSERT_TRUE(MedianFilter(s, r, p)); },
-                       [r, p](const Frame& f, bool l) { return ReferenceMedian(f, l, r, p); }, line});
-    }
+  for (const RadiusPower rp : {RadiusPower{1, 1}, {1, 6}, {1, 10}, {2, 3}, {3, 6}}) {
+    const int r = rp.r, p = rp.p;
+    char line[40];
+    std::snprintf(line, sizeof line, "Median Filter : rad %d ,power %1.1f", r, p / 10.0);
+    cases.push_back({"median " + std::to_string(r) + "/" + std::to_string(p),
+                     [r, p](ImageStore& s) { ASSERT_TRUE(MedianFilter(s, r, p)); },
+                     [r, p](const Frame& f, bool l) { return ReferenceMedian(f, l, r, p); }, line});
   }
   return cases;
 }
