@@ -10,22 +10,32 @@ namespace nyxel {
 namespace {
 
 // Truncates toward zero and keeps the entry within the table's 0..32,767.
-int16_t Entry(long double value) {
-  if (!(value > 0.0L)) return 0;  // also catches NaN
-  if (value >= static_cast<long double>(kStretchTableMax)) return kStretchTableMax;
+int16_t Entry(double value) {
+  if (!(value > 0.0)) return 0;  // also catches NaN
+  if (value >= kStretchTableMax) return kStretchTableMax;
   return static_cast<int16_t>(value);
 }
 
-// The transcendental tables are worked out in double, which is several times faster than extended
-// precision and far more accurate than the truncation needs (errors below 1e-10 of an entry). Only an
-// entry within kGuard of a whole number could truncate differently, so those few are recomputed with
-// the extended-precision formula and every entry equals that formula's.
+// The formulas are defined in extended precision. Each entry is first worked out in double, which is
+// fast and far more accurate than the truncation needs (errors below 1e-10 of an entry). Only an entry
+// within kGuard of a whole number n could truncate differently; for those the extended-precision value
+// is compared with n, so every entry equals the extended-precision formula's. (Comparing, rather than
+// converting the extended value to an integer, keeps the slow x87-to-integer path out of the loop.)
 constexpr double kGuard = 1e-7;
 
 template <class Exact>
 inline void PutEntry(StretchTable& table, int i, double fast, Exact exact) {
-  const double fraction = fast - std::floor(fast);
-  table[i] = fraction < kGuard || fraction > 1.0 - kGuard ? Entry(exact(i)) : Entry(fast);
+  const double nearest = std::floor(fast + 0.5);
+  if (!(std::fabs(fast - nearest) < kGuard)) {
+    table[i] = Entry(fast);
+    return;
+  }
+  // fast is within kGuard of n, and so is the extended value: it truncates to n or n - 1.
+  const int n = static_cast<int>(nearest);
+  const int truncated = exact(i) >= static_cast<long double>(n) ? n : n - 1;
+  table[i] = static_cast<int16_t>(truncated < 0                  ? 0
+                                  : truncated > kStretchTableMax ? kStretchTableMax
+                                                                 : truncated);
 }
 
 template <class Fast, class Exact>
@@ -42,13 +52,15 @@ void StretchAndNote(ImageStore& store, Host& host, const StretchTable& table, co
 
 void BuildNormalTable(StretchTable& table, int black, int white) {
   const long double k = 255.0L / static_cast<long double>(white - black);
+  const double fast_k = 255.0 / (white - black);
   const int low = 128 * black;
   const int high = 128 * white;
+  auto exact = [&](int i) { return static_cast<long double>(i - low) * k; };
   for (int i = 0; i < kStretchTableSize; ++i) {
     if (i < low) {
       table[i] = 0;
     } else if (i < high) {
-      table[i] = Entry(static_cast<long double>(i - low) * k);
+      PutEntry(table, i, (i - low) * fast_k, exact);
     } else {
       table[i] = kStretchTableMax;
     }
@@ -61,7 +73,7 @@ void BuildPowerTable(StretchTable& table, double power) {
   const long double g = power;
   const long double exact_divisor = std::pow(32768.0L, g - 1.0L);
   auto exact = [&](int i) { return std::pow(static_cast<long double>(i), g) / exact_divisor; };
-  table[0] = Entry(exact(0));
+  table[0] = 0;  // 0^g
   for (int i = 1; i < kStretchTableSize; ++i) {
     PutEntry(table, i, std::exp2(power * std::log2(static_cast<double>(i)) - shift), exact);
   }
@@ -82,18 +94,40 @@ void BuildSineTable(StretchTable& table) {
 
 void BuildBackgroundTable(StretchTable& table, int black_level) {
   const long double k = 255.0L / static_cast<long double>(257 - black_level);
+  const double fast_k = 255.0 / (257 - black_level);
   const int threshold = 128 * black_level - 256;
+  auto exact = [&](int i) { return static_cast<long double>(i - threshold) * k; };
   for (int i = 0; i < kStretchTableSize; ++i) {
-    table[i] = i < threshold ? 0 : Entry(static_cast<long double>(i - threshold) * k);
+    if (i < threshold) {
+      table[i] = 0;
+    } else {
+      PutEntry(table, i, (i - threshold) * fast_k, exact);
+    }
   }
 }
 
-void BuildNonLinearTable(StretchTable& table, int power) {
+namespace {
+
+// P x scale x x / (x (P - 1) + 1) with x = i / scale.
+void BuildRationalTable(StretchTable& table, double power, double scale) {
   const long double p = power;
-  for (int i = 0; i < kStretchTableSize; ++i) {
-    const long double x = static_cast<long double>(i) / 32768.0L;
-    table[i] = Entry(p * 32768.0L * x / (x * (p - 1.0L) + 1.0L));
-  }
+  const long double s = scale;
+  FillTable(
+      table,
+      [&](int i) {
+        const double x = i / scale;
+        return power * scale * x / (x * (power - 1.0) + 1.0);
+      },
+      [&](int i) {
+        const long double x = static_cast<long double>(i) / s;
+        return p * s * x / (x * (p - 1.0L) + 1.0L);
+      });
+}
+
+}  // namespace
+
+void BuildNonLinearTable(StretchTable& table, int power) {
+  BuildRationalTable(table, power, 32768.0);
 }
 
 void BuildLogTable(StretchTable& table) {
@@ -116,11 +150,7 @@ void BuildInvertTable(StretchTable& table) {
 }
 
 void BuildNonLinearTable14(StretchTable& table, double power, ProcessingHistory& history) {
-  const long double p = power;
-  for (int i = 0; i < kStretchTableSize; ++i) {
-    const long double x = static_cast<long double>(i) / 16384.0L;
-    table[i] = Entry(p * 16384.0L * x / (x * (p - 1.0L) + 1.0L));
-  }
+  BuildRationalTable(table, power, 16384.0);
   AddHistoryLine(history, "Non-Linear Stretch : power " + std::to_string(static_cast<long>(power)));
 }
 

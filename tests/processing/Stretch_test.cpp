@@ -84,7 +84,7 @@ TEST(StretchTest, EveryTableStaysInRangeAndMonotonic) {
   }
 }
 
-// The builders work in double and fall back to extended precision near whole numbers; every entry must
+// The builders work in double and turn to extended precision only near whole numbers; every entry must
 // still be what the extended-precision formula truncates to.
 TEST(StretchTest, FastTablesEqualTheExtendedPrecisionFormulas) {
   auto clamp = [](long double v) -> int {
@@ -107,6 +107,44 @@ TEST(StretchTest, FastTablesEqualTheExtendedPrecisionFormulas) {
     cases.push_back({"power " + std::to_string(tenths),
                      [tenths](StretchTable& t) { BuildPowerTable(t, tenths / 10.0); },
                      [g](int i) { return powl(static_cast<long double>(i), g) / powl(32768.0L, g - 1.0L); }});
+  }
+  // Black-white spans that divide 255 make every entry a whole number; 7 makes every seventh one.
+  for (const auto& bw :
+       std::vector<std::pair<int, int>>{{0, 255}, {100, 101}, {3, 10}, {17, 200}, {250, 300}}) {
+    const int b = bw.first, w = bw.second;
+    cases.push_back({"normal " + std::to_string(b) + "/" + std::to_string(w),
+                     [b, w](StretchTable& t) { BuildNormalTable(t, b, w); },
+                     [b, w](int i) -> long double {
+                       if (i < 128 * b) return 0.0L;
+                       if (i >= 128 * w) return 32767.0L;
+                       return (i - 128 * b) * (255.0L / (w - b));
+                     }});
+  }
+  for (int level : {3, 10, 172, 206, 254, 255}) {
+    cases.push_back({"background " + std::to_string(level),
+                     [level](StretchTable& t) { BuildBackgroundTable(t, level); },
+                     [level](int i) -> long double {
+                       const int threshold = 128 * level - 256;
+                       return i < threshold ? 0.0L : (i - threshold) * (255.0L / (257 - level));
+                     }});
+  }
+  for (int p : {2, 25, 50}) {
+    cases.push_back({"non-linear " + std::to_string(p), [p](StretchTable& t) { BuildNonLinearTable(t, p); },
+                     [p](int i) {
+                       const long double x = i / 32768.0L;
+                       return p * 32768.0L * x / (x * (p - 1.0L) + 1.0L);
+                     }});
+  }
+  for (double p : {2.0, 18.0, 29.0}) {
+    cases.push_back({"non-linear 14 " + std::to_string(p),
+                     [p](StretchTable& t) {
+                       ProcessingHistory h;
+                       BuildNonLinearTable14(t, p, h);
+                     },
+                     [p](int i) {
+                       const long double x = i / 16384.0L;
+                       return p * 16384.0L * x / (x * (p - 1.0L) + 1.0L);
+                     }});
   }
   for (const Case& c : cases) {
     StretchTable table;
