@@ -6,33 +6,11 @@
 #include <sys/wait.h>
 #include <string>
 
+#include "tests/batch/BatchRunner.h"
 #include "tests/support/TestSupport.h"
 
 namespace nyxel {
 namespace {
-
-struct BatchRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-BatchRun Batch(const std::filesystem::path& drive, const std::string& steps) {
-  test::TempDir tmp;
-  const auto err_file = tmp.path() / "stderr";
-  const std::string command = std::string(NYXEL_BATCH_EXE) + " --drive '" + drive.string() + "' " + steps +
-                              " 2>'" + err_file.string() + "'";
-  BatchRun run{};
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  const auto err = test::ReadBytes(err_file);
-  run.err.assign(err.begin(), err.end());
-  return run;
-}
 
 // The black level of the start-up ramp, counted independently: rows 10..289 of r x 225, high bytes.
 int RampBlackLevel() {
@@ -66,12 +44,12 @@ TEST(BatchTest, ExitCodesAndUsage) {
       {"render /nonexistent-folder/x.bmp", 1, "Cannot write /nonexistent-folder/x.bmp"},
   };
   for (const Case& c : cases) {
-    const BatchRun run = Batch(drive.path(), c.steps);
+    const test::BatchRun run = test::RunBatch(drive.path(), c.steps);
     EXPECT_EQ(run.status, c.status) << c.steps << ": " << run.err;
     EXPECT_NE(run.err.find(c.err_contains), std::string::npos) << c.steps << ": " << run.err;
   }
   // A bad argument stops the run before anything later happens.
-  const BatchRun run = Batch(drive.path(), "black-level no-such-step black-level");
+  const test::BatchRun run = test::RunBatch(drive.path(), "black-level no-such-step black-level");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "");
 }
@@ -80,7 +58,7 @@ TEST(BatchTest, StartsLikeTheWindowAndRendersEveryGeometry) {
   test::TempDir drive;
   const auto out = drive.path() / "out";
   std::filesystem::create_directories(out);
-  const BatchRun run = Batch(drive.path(),
+  const test::BatchRun run = test::RunBatch(drive.path(),
                         "black-level render " + (out / "a.bmp").string() + " rv-geometry on render " +
                             (out / "b.bmp").string() + " palette-bits 12 max-palette on render " +
                             (out / "c.bmp").string() + " mirror mirror rv-geometry off auto-stretch on black-level");

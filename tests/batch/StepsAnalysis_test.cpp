@@ -7,33 +7,11 @@
 #include <sstream>
 #include <string>
 
+#include "tests/batch/BatchRunner.h"
 #include "tests/support/TestSupport.h"
 
 namespace nyxel {
 namespace {
-
-struct AnalysisRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-AnalysisRun Analysis(const std::filesystem::path& drive, const std::string& steps) {
-  test::TempDir tmp;
-  const auto err_file = tmp.path() / "stderr";
-  const std::string command = std::string(NYXEL_BATCH_EXE) + " --drive '" + drive.string() + "' " + steps +
-                              " 2>'" + err_file.string() + "'";
-  AnalysisRun run{};
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  const auto err = test::ReadBytes(err_file);
-  run.err.assign(err.begin(), err.end());
-  return run;
-}
 
 TEST(StepsAnalysisTest, StepsOnTheStartUpRampAndALabelledFrame) {
   test::TempDir drive;
@@ -58,7 +36,7 @@ TEST(StepsAnalysisTest, StepsOnTheStartUpRampAndALabelledFrame) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
-    const AnalysisRun run = Analysis(drive.path(), c.steps);
+    const test::BatchRun run = test::RunBatch(drive.path(), c.steps);
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_EQ(run.out, c.out);
     EXPECT_NE(run.err.find(c.err_contains), std::string::npos) << run.err;
@@ -67,7 +45,7 @@ TEST(StepsAnalysisTest, StepsOnTheStartUpRampAndALabelledFrame) {
 
 TEST(StepsAnalysisTest, HistogramListsTheCountsOfTheLastPaint) {
   test::TempDir drive;
-  const AnalysisRun run = Analysis(drive.path(), "label ABC histogram");
+  const test::BatchRun run = test::RunBatch(drive.path(), "label ABC histogram");
   ASSERT_EQ(run.status, 0) << run.err;
   std::istringstream lines(run.out);
   long total = 0;

@@ -6,24 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/batch/BatchRunner.h"
 #include "tests/support/TestSupport.h"
 
 namespace nyxel {
 namespace {
-
-struct BatchResult {
-  int status;
-  std::string err;
-};
-
-BatchResult Batch(const std::filesystem::path& drive, const std::string& steps) {
-  const auto err_file = drive / "stderr.txt";
-  const std::string command = std::string(NYXEL_BATCH_EXE) + " --drive '" + drive.string() + "' " + steps +
-                              " >/dev/null 2>'" + err_file.string() + "'";
-  const int status = std::system(command.c_str());
-  const auto err = test::ReadBytes(err_file);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(err.begin(), err.end())};
-}
 
 // A 295,800-byte native raw file: 290 rows of 510 little-endian pixels, all `value`.
 std::filesystem::path RawFile(const std::filesystem::path& dir, const std::string& name, int value) {
@@ -59,7 +46,7 @@ TEST(StepsColourMergeTest, RefusalsAndUsage) {
       {"rv-geometry on merge x 1 1 1 1 add", 1, "Sorry, Merging only available in standard Geometry."},
   };
   for (const auto& c : cases) {
-    const BatchResult run = Batch(drive.path(), c.steps);
+    const test::BatchRun run = test::RunBatch(drive.path(), c.steps);
     EXPECT_EQ(run.status, c.status) << c.steps << "\n" << run.err;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << c.steps << "\n" << run.err;
   }
@@ -71,19 +58,19 @@ TEST(StepsColourMergeTest, ColourDarkAndMergeThroughFiles) {
   const auto out = drive.path() / "out~";
   const std::string in = image.string() + " ";
 
-  BatchResult run =
-      Batch(drive.path(), "open " + in + "synthesize colour-balance 2 0 0 3 save " + out.string());
+  test::BatchRun run =
+      test::RunBatch(drive.path(), "open " + in + "synthesize colour-balance 2 0 0 3 save " + out.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(std::filesystem::file_size(out), 741240u);
 
-  run = Batch(drive.path(), "open " + in + "subtract-dark " + in + "save " + out.string());
+  run = test::RunBatch(drive.path(), "open " + in + "subtract-dark " + in + "save " + out.string());
   ASSERT_EQ(run.status, 0) << run.err;
   auto bytes = test::ReadBytes(out);
   ASSERT_EQ(bytes.size(), 295800u);
   EXPECT_EQ(Pixel(bytes, 100, 100), 0);
 
   // Equal marks add pixel by pixel except row 0 and columns 0 and 510, 511.
-  run = Batch(drive.path(), "open " + in + "merge " + in + "100 100 100 100 add save " + out.string());
+  run = test::RunBatch(drive.path(), "open " + in + "merge " + in + "100 100 100 100 add save " + out.string());
   ASSERT_EQ(run.status, 0) << run.err;
   bytes = test::ReadBytes(out);
   EXPECT_EQ(Pixel(bytes, 100, 100), 2000);
@@ -91,7 +78,7 @@ TEST(StepsColourMergeTest, ColourDarkAndMergeThroughFiles) {
   EXPECT_EQ(Pixel(bytes, 0, 100), 1000);
   EXPECT_EQ(Pixel(bytes, 100, 0), 1000);
 
-  run = Batch(drive.path(), "open " + in + "merge " + in + "100 100 100 100 average save " + out.string());
+  run = test::RunBatch(drive.path(), "open " + in + "merge " + in + "100 100 100 100 average save " + out.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Pixel(test::ReadBytes(out), 100, 100), 1000);
 }

@@ -5,33 +5,16 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/batch/BatchRunner.h"
 #include "tests/support/TestSupport.h"
 
 namespace nyxel {
 namespace {
 
-struct BatchRun {
-  int status;
-  std::string out, err;
-};
-
-BatchRun Batch(const std::filesystem::path& drive, const std::string& steps) {
-  test::TempDir tmp;
-  const auto out = tmp.path() / "out";
-  const auto err = tmp.path() / "err";
-  const std::string command = std::string(NYXEL_BATCH_EXE) + " --drive '" + drive.string() + "' " + steps +
-                              " >'" + out.string() + "' 2>'" + err.string() + "'";
-  const int status = std::system(command.c_str());
-  const auto o = test::ReadBytes(out);
-  const auto e = test::ReadBytes(err);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(o.begin(), o.end()),
-          std::string(e.begin(), e.end())};
-}
-
 TEST(BatchFilesTest, SaveOpenQuickSaveUndoAndHistory) {
   test::TempDir drive;
   const std::string d = drive.path().string();
-  BatchRun r = Batch(drive.path(),
+  test::BatchRun r = test::RunBatch(drive.path(),
                      "normal-stretch 0 200 fits object M42 fits exposure 2.5 fits unsigned 1 save-fits " + d +
                          "/a.FIT save " + d + "/~a save-tiff " + d + "/a.TIF save-flat " + d +
                          "/flat quick-save history");
@@ -45,7 +28,7 @@ TEST(BatchFilesTest, SaveOpenQuickSaveUndoAndHistory) {
   EXPECT_EQ(std::filesystem::file_size(drive.path() / "flat"), 295800u);
 
   // The FITS file brings its history back; undo takes a line off.
-  r = Batch(drive.path(), "open " + d + "/a.FIT history undo history");
+  r = test::RunBatch(drive.path(), "open " + d + "/a.FIT history undo history");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, history + " \n");
   const auto fits = test::ReadBytes(drive.path() / "a.FIT");
@@ -68,7 +51,7 @@ TEST(BatchFilesTest, SaveOpenQuickSaveUndoAndHistory) {
       {"fits exposure abc", 2, "bad arguments"},
   };
   for (const Failing& f : failing) {
-    r = Batch(drive.path(), f.steps);
+    r = test::RunBatch(drive.path(), f.steps);
     EXPECT_EQ(r.status, f.status) << f.steps;
     EXPECT_NE(r.err.find(f.err), std::string::npos) << f.steps << ": " << r.err;
   }

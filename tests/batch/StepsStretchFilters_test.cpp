@@ -6,28 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/batch/BatchRunner.h"
 #include "tests/support/TestSupport.h"
 
 namespace nyxel {
 namespace {
-
-struct StepRun {
-  int status;
-  std::string out;
-};
-
-StepRun RunSteps(const std::filesystem::path& drive, const std::string& steps) {
-  const std::string command =
-      std::string(NYXEL_BATCH_EXE) + " --drive '" + drive.string() + "' " + steps + " 2>/dev/null";
-  StepRun run{};
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 TEST(StepsStretchFiltersTest, StepsChangeTheImageAndRefuseBadArguments) {
   struct Case {
@@ -60,7 +43,7 @@ TEST(StepsStretchFiltersTest, StepsChangeTheImageAndRefuseBadArguments) {
   };
   for (const Case& c : cases) {
     test::TempDir drive;
-    const StepRun run = RunSteps(drive.path(), c.steps);
+    const test::BatchRun run = test::RunBatch(drive.path(), c.steps);
     EXPECT_EQ(run.status, c.status) << c.steps;
     EXPECT_EQ(run.out, c.out) << c.steps;
   }
