@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "app/CommandRegistry.h"
+#include "app/FileDialogs.h"
 #include "app/TDeleteDialog.h"
 #include "app/TFITSDialog.h"
 #include "app/TMessageDialog.h"
@@ -19,52 +20,9 @@
 namespace nyxel {
 namespace {
 
-// "Name|pattern|..." as Qt name filters. The native pattern "~*.*" shows names beginning with "~".
-QStringList NameFilters(std::string_view table) {
-  QStringList filters;
-  const QStringList parts = QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())).split('|');
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString pattern = parts[i + 1];
-    if (pattern == QStringLiteral("~*.*")) pattern = QStringLiteral("~*");
-    if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
-    // Names are matched without regard to case, as on the camera's original platform.
-    if (pattern.startsWith(QStringLiteral("*.")) && pattern.size() > 2) pattern += ' ' + pattern.toLower();
-    filters << parts[i] + QStringLiteral(" (") + pattern + QStringLiteral(")");
-  }
-  return filters;
-}
-
-struct FileDialogSpec {
-  std::string_view filter;
-  bool save = false;
-  QString default_suffix;      // empty: none
-  bool start_on_last = false;  // start on LastFilterIndex
-  QString initial_name;
-};
-
-// Runs the file dialog in LastFolder; the chosen path, or empty when cancelled.
-std::filesystem::path ChooseFile(TNyxelWindow& w, const FileDialogSpec& spec) {
-  const FileState& state = w.session().files;
-  QFileDialog dialog(w.dialogParent());
-  dialog.setObjectName(QStringLiteral("FileDialog"));
-  dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  const QStringList filters = NameFilters(spec.filter);
-  dialog.setNameFilters(filters);
-  if (spec.start_on_last) {
-    dialog.selectNameFilter(
-        filters[std::clamp(state.LastFilterIndex, 1, static_cast<int>(filters.size())) - 1]);
-  }
-  if (!spec.default_suffix.isEmpty()) dialog.setDefaultSuffix(spec.default_suffix);
-  if (!state.LastFolder.empty()) dialog.setDirectory(QString::fromStdString(state.LastFolder.string()));
-  if (!spec.initial_name.isEmpty()) dialog.selectFile(spec.initial_name);
-  if (w.ExecDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().front().toStdString();
-}
-
 // Delete and Select Dark Frame remember the dialog as File Open does.
 std::filesystem::path PickFile(TNyxelWindow& w) {
-  const std::filesystem::path file = ChooseFile(w, {kPickFileFilter, false, {}, false, {}});
+  const std::filesystem::path file = ChooseFile(w, {kPickFileFilter, false, {}, false, {}}).path;
   if (!file.empty()) {
     FileState& state = w.session().files;
     state.LastFolder = file.parent_path();
@@ -76,7 +34,7 @@ std::filesystem::path PickFile(TNyxelWindow& w) {
 void FileOpen(TNyxelWindow& w) {
   Session& s = w.session();
   const std::filesystem::path file =
-      ChooseFile(w, {kOpenFilter, false, {}, true, QString::fromStdString(s.files.LastOpenName)});
+      ChooseFile(w, {kOpenFilter, false, {}, true, QString::fromStdString(s.files.LastOpenName)}).path;
   if (file.empty()) return;
   OpenImageFile(s, file);
   w.UpdateCommandStates();
@@ -84,10 +42,10 @@ void FileOpen(TNyxelWindow& w) {
 }
 
 void FileSave(TNyxelWindow& w, SaveMode mode) {
-  FileDialogSpec spec{kSaveNativeFilter, true, {}, true, {}};
-  if (mode == SaveMode::Fits) spec = {kSaveFitsFilter, true, QStringLiteral("FIT"), false, {}};
-  if (mode == SaveMode::Tiff) spec = {kSaveTiffFilter, true, QStringLiteral("TIF"), false, {}};
-  const std::filesystem::path file = ChooseFile(w, spec);
+  FileDialogChoice choice{kSaveNativeFilter, true, {}, true, {}};
+  if (mode == SaveMode::Fits) choice = {kSaveFitsFilter, true, QStringLiteral("FIT"), false, {}};
+  if (mode == SaveMode::Tiff) choice = {kSaveTiffFilter, true, QStringLiteral("TIF"), false, {}};
+  const std::filesystem::path file = ChooseFile(w, choice).path;
   if (file.empty()) return;
   SaveImageFile(w.session(), mode, file);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/CommandRegistry.h"
+#include "app/FileDialogs.h"
 #include "app/TMergeDialog.h"
 #include "app/TNyxelWindow.h"
 #include "files/FileCommands.h"
@@ -15,38 +16,15 @@ namespace {
 
 constexpr int kFileOpenCommand = 24332;
 
-// "Name|pattern|Name|pattern|" as Qt name filters; the native pattern "~*.*" means names beginning with "~".
-QStringList NameFilters(std::string_view table) {
-  QStringList filters;
-  const QStringList parts = QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())).split('|');
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString pattern = parts[i + 1];
-    if (pattern == QStringLiteral("~*.*")) pattern = QStringLiteral("~*");
-    if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
-    if (pattern == QStringLiteral("*.FIT")) pattern = QStringLiteral("*.FIT *.fit");
-    filters << parts[i] + QStringLiteral(" (") + pattern + QStringLiteral(")");
-  }
-  return filters;
-}
-
 // Subtract Images (Dark Frame) and Apply Flat Field: pick the file, load it as the second image, combine.
 void CombineFromDisk(TNyxelWindow& w, char combine_mode) {
   Session& session = w.session();
-  QFileDialog dialog(w.dialogParent());
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  const QStringList filters = NameFilters(kCombineFileFilter);
-  dialog.setNameFilters(filters);
-  const int index = std::clamp(session.files.LastFilterIndex, 1, static_cast<int>(filters.size()));
-  dialog.selectNameFilter(filters[index - 1]);
-  if (!session.files.LastFolder.empty()) {
-    dialog.setDirectory(QString::fromStdString(session.files.LastFolder.string()));
-  }
-  if (w.ExecDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const std::filesystem::path file = dialog.selectedFiles().front().toStdString();
+  const ChosenFile chosen = ChooseFile(w, {kCombineFileFilter, false, {}, true, {}});
+  if (chosen.path.empty()) return;
+  const std::filesystem::path& file = chosen.path;
   if (CombineWithFile(session, combine_mode, file.string()) != 0) return;
   session.files.LastFolder = file.parent_path();
-  const bool fits = dialog.selectedNameFilter().contains(QStringLiteral("*.FIT"));
+  const bool fits = chosen.name_filter.contains(QStringLiteral("*.FIT"));
   session.files.LastFilterIndex = FilterIndexAfterDialog(fits ? "FIT" : "", file.filename().string());
   w.Refresh();
 }
