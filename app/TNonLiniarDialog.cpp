@@ -5,7 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalBlocker>
+
+#include "app/DialogParts.h"
 
 namespace nyxel {
 
@@ -44,26 +45,12 @@ TNonLiniarDialog::TNonLiniarDialog(NonLinearValues& values, Host& host, QWidget*
 }
 
 void TNonLiniarDialog::BarAction(int action) {
-  int& p = values_.power;
-  switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-    case QAbstractSlider::SliderPageStepSub:
-      if (p > 2) --p;
-      break;
-    case QAbstractSlider::SliderSingleStepAdd:
-    case QAbstractSlider::SliderPageStepAdd:
-      if (p < 50) ++p;
-      break;
-    default:
-      break;
-  }
+  values_.power = StepByClick(values_.power, 2, 50, action);
   RefreshControls();
 }
 
 void TNonLiniarDialog::RefreshControls() {
-  const QSignalBlocker block(bar_);
-  bar_->setSliderPosition(values_.power);
-  bar_->setValue(values_.power);
+  ShowOnBar(bar_, values_.power);
   edit_->setText(QString::number(values_.power));
 }
 

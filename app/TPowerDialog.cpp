@@ -5,7 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalBlocker>
+
+#include "app/DialogParts.h"
 
 namespace nyxel {
 
@@ -42,26 +43,12 @@ TPowerDialog::TPowerDialog(PowerStretchValues& values, Host& host, QWidget* pare
 
 // The arrows (and page clicks) step by 0.1: down while above 0.2, up while below 3.0.
 void TPowerDialog::BarAction(int action) {
-  int& t = values_.tenths;
-  switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-    case QAbstractSlider::SliderPageStepSub:
-      if (t > 2) --t;
-      break;
-    case QAbstractSlider::SliderSingleStepAdd:
-    case QAbstractSlider::SliderPageStepAdd:
-      if (t < 30) ++t;
-      break;
-    default:
-      break;
-  }
+  values_.tenths = StepByClick(values_.tenths, 2, 30, action);
   RefreshControls();
 }
 
 void TPowerDialog::RefreshControls() {
-  const QSignalBlocker block(bar_);
-  bar_->setSliderPosition(values_.tenths);
-  bar_->setValue(values_.tenths);
+  ShowOnBar(bar_, values_.tenths);
   edit_->setText(QString::asprintf("%1.1f", values_.power()));
 }
 

@@ -5,7 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalBlocker>
+
+#include "app/DialogParts.h"
 
 namespace nyxel {
 
@@ -56,27 +57,13 @@ TRadiusPowerDialog::TRadiusPowerDialog(Layout layout, int& radius, int& power, H
 }
 
 void TRadiusPowerDialog::Step(int& value, int low, int high, int action) {
-  switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-    case QAbstractSlider::SliderPageStepSub:
-      if (value > low) --value;
-      break;
-    case QAbstractSlider::SliderSingleStepAdd:
-    case QAbstractSlider::SliderPageStepAdd:
-      if (value < high) ++value;
-      break;
-    default:
-      break;
-  }
+  value = StepByClick(value, low, high, action);
   RefreshControls();
 }
 
 void TRadiusPowerDialog::RefreshControls() {
-  for (auto [bar, v] : {std::pair{radius_bar_, radius_}, std::pair{power_bar_, power_}}) {
-    const QSignalBlocker block(bar);
-    bar->setSliderPosition(v);
-    bar->setValue(v);
-  }
+  ShowOnBar(radius_bar_, radius_);
+  ShowOnBar(power_bar_, power_);
   radius_edit_->setText(QString::number(radius_));
   power_edit_->setText(layout_.power_text(power_));
 }
