@@ -18,27 +18,6 @@ namespace {
 
 using test::ReadBytes;
 
-// Sets TZ for one test and puts the previous value back.
-class ScopedZone {
- public:
-  explicit ScopedZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedZone() {
-    if (old_) {
-      ::setenv("TZ", old_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
-
 struct Fixture {
   test::TempDir dir;
   RecordingHost host;
@@ -49,17 +28,6 @@ struct Fixture {
     host.Clear();
   }
 };
-
-std::time_t Utc(int y, int mo, int d, int h, int mi, int s) {
-  std::tm t{};
-  t.tm_year = y - 1900;
-  t.tm_mon = mo - 1;
-  t.tm_mday = d;
-  t.tm_hour = h;
-  t.tm_min = mi;
-  t.tm_sec = s;
-  return timegm(&t);
-}
 
 TEST(FileCommands, Names) {
   struct FilterCase {
@@ -87,13 +55,13 @@ TEST(FileCommands, Names) {
 }
 
 TEST(FileCommands, QuickSaveCounterWrapsAndSurvivesInTheSettings) {
-  ScopedZone zone("UTC0");
+  test::ScopedTimeZone zone("UTC0");
   Fixture f;
   Session& s = f.session;
   s.settings.autosave_counter = 65529;
   s.settings.ut_offset_hours = -3;
-  s.files.ImageStartTime = Utc(2007, 3, 5, 1, 0, 0);
-  s.files.ImageEndTime = Utc(2007, 3, 5, 1, 0, 31);
+  s.files.ImageStartTime = test::Utc(2007, 3, 5, 1, 0, 0);
+  s.files.ImageEndTime = test::Utc(2007, 3, 5, 1, 0, 31);
   s.store.CurrentFrame.fill(4321);
 
   std::filesystem::path written;
@@ -103,7 +71,7 @@ TEST(FileCommands, QuickSaveCounterWrapsAndSurvivesInTheSettings) {
   EXPECT_EQ(std::filesystem::file_size(written), 303040u);
   EXPECT_EQ(f.clock.NowMs(), 20u);
   // The middle of the exposure, converted to universal time (local + offset), replaces the start.
-  EXPECT_EQ(s.files.ImageStartTime, Utc(2007, 3, 5, 1, 0, 15));
+  EXPECT_EQ(s.files.ImageStartTime, test::Utc(2007, 3, 5, 1, 0, 15));
   EXPECT_EQ(s.settings.fits.fits_time_obs, "22:00:15");
   EXPECT_EQ(s.settings.fits.fits_date_obs, "4/3/07");
   const auto b = ReadBytes(written);
@@ -139,7 +107,7 @@ TEST(FileCommands, AutosaveIntoASubFolder) {
 }
 
 TEST(FileCommands, SaveFitsDateRule) {
-  ScopedZone zone("UTC0");
+  test::ScopedTimeZone zone("UTC0");
   struct Case {
     std::string before, after;
   };
@@ -147,7 +115,7 @@ TEST(FileCommands, SaveFitsDateRule) {
        {Case{"4/3/07", "2024-06-09"}, Case{"", "2024-06-09"}, Case{"2001-01-01", "2001-01-01"}}) {
     FitsHeader fits;
     fits.fits_date_obs = c.before;
-    ApplySaveFitsDate(fits, Utc(2024, 6, 9, 12, 0, 0));
+    ApplySaveFitsDate(fits, test::Utc(2024, 6, 9, 12, 0, 0));
     EXPECT_EQ(fits.fits_date_obs, c.after);
   }
 }

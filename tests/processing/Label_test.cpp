@@ -6,20 +6,10 @@
 
 #include "core/Display.h"
 #include "processing/LabelFont.h"
+#include "tests/support/TestSupport.h"
 
 namespace nyxel {
 namespace {
-
-std::tm Time(int year, int month, int day, int hour, int minute, int second) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  return t;
-}
 
 TEST(LabelTest, FontCoversItsCharactersWithDistinctGlyphsInsideTheCell) {
   const std::string chars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/-:";
@@ -82,7 +72,7 @@ TEST(LabelTest, BannerCentresTheTextAndAddsTheDate) {
   FitsHeader fits;
   fits.fits_date_obs = "14/11/99";
   fits.fits_time_obs = "21:05:09";
-  const std::tm now = Time(2007, 3, 5, 4, 7, 9);
+  const std::tm now = test::CivilTm(2007, 3, 5, 4, 7, 9);
   const std::string thirty = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcd";
   struct Case {
     LabelOptions options;
