@@ -118,7 +118,8 @@ void MedianLanes(const uint16_t* src, int y, int x0, int power_tenths, uint16_t*
   auto load = [corner](int k) { return LoadLanes(corner + (k / kSide) * kFrameWidth + k % kSide); };
   Lanes buffer[kKeep];
   Lanes high = kBias;                              // 0
-  Lanes low = high + static_cast<int16_t>(65000);  // the minimum never starts above 65,000
+  // The minimum never starts above 65,000 (biased without overflow: 65,000 ^ 0x8000).
+  Lanes low = kBias ^ static_cast<int16_t>(static_cast<uint16_t>(65000));
   for (int k = 0; k < kCount; ++k) {
     const Lanes v = load(k);
     low = v < low ? v : low;

@@ -40,7 +40,7 @@ class FakeTransport : public CameraTransport {
     read_sizes.push_back(dest.size());
     read_timeouts.push_back(timeout_ms);
     if (read_error != 0) return read_error;
-    std::memcpy(dest.data(), bulk.data(), std::min(dest.size(), bulk.size()));
+    if (!bulk.empty()) std::memcpy(dest.data(), bulk.data(), std::min(dest.size(), bulk.size()));
     return 0;
   }
 
