@@ -11,18 +11,14 @@
 #include "files/SettingsFile.h"
 #include "files/UniversalTime.h"
 #include "tests/files/RawFileTestState.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/TestSession.h"
 
 namespace nyxel {
 namespace {
 
 using test::ReadBytes;
 
-struct Fixture {
-  test::TempDir dir;
-  RecordingHost host;
-  SimulatedClock clock;
-  Session session{host, clock, Drive(dir.path())};
+struct Fixture : test::TestSession {
   Fixture() {
     StartSession(session);
     host.Clear();

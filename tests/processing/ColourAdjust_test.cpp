@@ -10,12 +10,12 @@
 #include "core/RecordingHost.h"
 #include "files/SettingsFile.h"
 #include "processing/Colour.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/TestSession.h"
 
 namespace nyxel {
 namespace {
 
-class ColourAdjustTest : public ::testing::Test {
+class ColourAdjustTest : public ::testing::Test, public test::TestSession {
  protected:
   void SetUp() override {
     InitImageStore(store);
@@ -28,12 +28,6 @@ class ColourAdjustTest : public ::testing::Test {
       for (int i = 0; i < kFramePixels; ++i) (*p)[i] = static_cast<uint8_t>(dist(rng));
     }
   }
-
-  test::TempDir dir;
-  RecordingHost host;
-  SimulatedClock clock;
-  Session session{host, clock, Drive(dir.path())};
-  ImageStore& store = session.store;
 };
 
 TEST_F(ColourAdjustTest, BalanceShiftsPerPlane) {

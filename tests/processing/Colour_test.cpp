@@ -10,7 +10,7 @@
 #include "core/RecordingHost.h"
 #include "files/RawFile.h"
 #include "files/SettingsFile.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/TestSession.h"
 
 namespace nyxel {
 namespace {
@@ -25,7 +25,7 @@ Settings PlainSettings() {
   return s;
 }
 
-class ColourTest : public ::testing::Test {
+class ColourTest : public ::testing::Test, public test::TestSession {
  protected:
   void SetUp() override {
     InitImageStore(store);
@@ -36,12 +36,6 @@ class ColourTest : public ::testing::Test {
     Plane* p[3] = {&store.RedPlane, &store.GreenPlane, &store.BluePlane};
     return p[k];
   }
-
-  test::TempDir dir;
-  RecordingHost host;
-  SimulatedClock clock;
-  Session session{host, clock, Drive(dir.path())};
-  ImageStore& store = session.store;
 };
 
 // Straight from the phase table, one pixel at a time, for comparison with the row code.

@@ -7,12 +7,12 @@
 #include "core/Clock.h"
 #include "core/RecordingHost.h"
 #include "files/RawFile.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/TestSession.h"
 
 namespace nyxel {
 namespace {
 
-class DarkFlatMergeTest : public ::testing::Test {
+class DarkFlatMergeTest : public ::testing::Test, public test::TestSession {
  protected:
   void SetUp() override { InitImageStore(store); }
   void Random(Frame& f, unsigned seed, int low, int high) {
@@ -25,12 +25,6 @@ class DarkFlatMergeTest : public ::testing::Test {
     for (int i = 0; i < store.History.UsedCount(); ++i) lines.push_back(store.History.Line(i));
     return lines;
   }
-
-  test::TempDir dir;
-  RecordingHost host;
-  SimulatedClock clock;
-  Session session{host, clock, Drive(dir.path())};
-  ImageStore& store = session.store;
 };
 
 TEST_F(DarkFlatMergeTest, DarkSubtraction) {
