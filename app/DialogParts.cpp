@@ -1,5 +1,8 @@
 #include "app/DialogParts.h"
 
+#include <QDialog>
+#include <QGridLayout>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 
@@ -22,6 +25,22 @@ void ShowOnBar(QScrollBar* bar, int value) {
   const QSignalBlocker block(bar);
   bar->setSliderPosition(value);
   bar->setValue(value);
+}
+
+QPushButton* AddOkCancelHelp(QDialog* dialog, QGridLayout* grid, int row, Host& host, const char* help_text,
+                             const char* help_caption) {
+  auto* ok = new QPushButton(QStringLiteral("OK"), dialog);
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+  auto* help = new QPushButton(QStringLiteral("Help"), dialog);
+  grid->addWidget(ok, row, 1);
+  grid->addWidget(cancel, row, 2);
+  grid->addWidget(help, row, 3);
+  QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+  QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+  QObject::connect(help, &QPushButton::clicked, dialog,
+                   [&host, help_text, help_caption] { host.MessageBox(help_text, help_caption); });
+  return help;
 }
 
 }  // namespace nyxel

@@ -1,5 +1,10 @@
 #pragma once
 // Small pieces the dialogs share.
+#include "core/Host.h"
+
+class QDialog;
+class QGridLayout;
+class QPushButton;
 class QScrollBar;
 
 namespace nyxel {
@@ -10,5 +15,10 @@ int StepByClick(int value, int low, int high, int action);
 
 // Puts the bar at `value` without emitting its signals.
 void ShowOnBar(QScrollBar* bar, int value);
+
+// OK (the default button, accepts), Cancel (rejects) and Help in columns 1, 2 and 3 of a grid row; Help
+// shows `help_text` in a box captioned `help_caption`. Returns the Help button.
+QPushButton* AddOkCancelHelp(QDialog* dialog, QGridLayout* grid, int row, Host& host, const char* help_text,
+                             const char* help_caption);
 
 }  // namespace nyxel

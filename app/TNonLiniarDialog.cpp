@@ -23,24 +23,15 @@ TNonLiniarDialog::TNonLiniarDialog(NonLinearValues& values, Host& host, QWidget*
   bar_->setPageStep(1);
   auto* note = new QLabel(QString::fromUtf8(kNote), this);
   note->setWordWrap(true);
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  help_ = new QPushButton(QStringLiteral("Help"), this);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(new QLabel(QStringLiteral("Power"), this), 0, 0);
   grid->addWidget(edit_, 0, 1);
   grid->addWidget(bar_, 0, 2);
   grid->addWidget(note, 1, 0, 1, 4);
-  grid->addWidget(ok, 2, 1);
-  grid->addWidget(cancel, 2, 2);
-  grid->addWidget(help_, 2, 3);
+  help_ = AddOkCancelHelp(this, grid, 2, host_, kHelpText, kHelpCaption);
 
   connect(bar_, &QScrollBar::actionTriggered, this, &TNonLiniarDialog::BarAction);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help_, &QPushButton::clicked, this, [this] { host_.MessageBox(kHelpText, kHelpCaption); });
   RefreshControls();
 }
 

@@ -21,23 +21,14 @@ TPowerDialog::TPowerDialog(PowerStretchValues& values, Host& host, QWidget* pare
   edit_ = new QLineEdit(this);
   edit_->setReadOnly(true);
   edit_->setMaximumWidth(50);
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  help_ = new QPushButton(QStringLiteral("Help"), this);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(new QLabel(QStringLiteral("Power"), this), 0, 0);
   grid->addWidget(bar_, 0, 1, 1, 2);
   grid->addWidget(edit_, 0, 3);
-  grid->addWidget(ok, 1, 1);
-  grid->addWidget(cancel, 1, 2);
-  grid->addWidget(help_, 1, 3);
+  help_ = AddOkCancelHelp(this, grid, 1, host_, kHelpText, kHelpCaption);
 
   connect(bar_, &QScrollBar::actionTriggered, this, &TPowerDialog::BarAction);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help_, &QPushButton::clicked, this, [this] { host_.MessageBox(kHelpText, kHelpCaption); });
   RefreshControls();
 }
 

@@ -33,10 +33,6 @@ TRadiusPowerDialog::TRadiusPowerDialog(Layout layout, int& radius, int& power, H
   };
   radius_edit_ = edit();
   power_edit_ = edit();
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  help_ = new QPushButton(QStringLiteral("Help"), this);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(new QLabel(QStringLiteral("Radius"), this), 0, 0);
@@ -45,14 +41,8 @@ TRadiusPowerDialog::TRadiusPowerDialog(Layout layout, int& radius, int& power, H
   grid->addWidget(new QLabel(QStringLiteral("Power"), this), 1, 0);
   grid->addWidget(power_edit_, 1, 1);
   grid->addWidget(power_bar_, 1, 2, 1, 2);
-  grid->addWidget(ok, 2, 1);
-  grid->addWidget(cancel, 2, 2);
-  grid->addWidget(help_, 2, 3);
+  help_ = AddOkCancelHelp(this, grid, 2, host_, layout_.help_text, layout_.help_caption);
 
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help_, &QPushButton::clicked, this,
-          [this] { host_.MessageBox(layout_.help_text, layout_.help_caption); });
   RefreshControls();
 }
 
