@@ -86,6 +86,8 @@ std::string NarrowUsbString(const std::u16string& text) {
 
 bool FindCamera(Camera& camera, bool debug_mode) {
   bool found = false;
+  // A camera that went away left its handles behind; only what this scan opens counts.
+  if (!camera.CameraPresent) camera.HidHandle = camera.BlockIOHandle = 0;
   for (UsbClass usb_class : {UsbClass::Hid, UsbClass::BlockIO}) {
     if (!ScanClass(camera, usb_class, found)) return false;
   }
@@ -119,9 +121,10 @@ void WriteUSBdevice(Camera& camera, std::span<const uint8_t> payload) {
                         : camera.transport.WriteReport(
                               camera.HidHandle, std::span<const uint8_t>(report.data(), payload.size() + 1));
   if (error != 0) ShowCodeMessage(camera.host, "Error %d trying to send command to USB \n", error);
+  if (error == ENODEV) camera.CameraPresent = false;
 }
 
-void ReadBlockIO(Camera& camera, uint32_t read_length) {
+int ReadBlockIO(Camera& camera, uint32_t read_length) {
   camera.CommandBlock[0] = 4;
   WriteUSBdevice(camera, camera.CommandBlock);
   // Never read past the buffer, whatever length is asked for.
@@ -134,6 +137,8 @@ void ReadBlockIO(Camera& camera, uint32_t read_length) {
                                               camera_timed_ms + kReadoutAllowanceMs);
   if (error == 0 && length < read_length) error = EINVAL;
   if (error != 0) ShowCodeMessage(camera.host, "Error %d trying to read BlockIO data from USB\n", error);
+  if (error == ENODEV) camera.CameraPresent = false;
+  return error;
 }
 
 }  // namespace nyxel

@@ -67,8 +67,10 @@ bool FindCamera(Camera& camera, bool debug_mode);
 void WriteUSBdevice(Camera& camera, std::span<const uint8_t> payload);
 
 // Sends CommandBlock as a read command (byte 0 becomes 4) and reads `read_length` bytes from the
-// BlockIO channel into ReceiveBuffer in one blocking call. Failures are shown; the buffer is then stale.
-void ReadBlockIO(Camera& camera, uint32_t read_length);
+// BlockIO channel into ReceiveBuffer in one blocking call. Returns 0, or the error code, which has been
+// shown once; the buffer is then stale. A camera that has gone (ENODEV) clears CameraPresent, so the
+// next camera command scans again.
+int ReadBlockIO(Camera& camera, uint32_t read_length);
 
 // Keeps the low byte of each 16-bit character up to the first NUL, at most 127 characters (the
 // 256-byte string buffer).

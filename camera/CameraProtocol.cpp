@@ -12,13 +12,13 @@ static_assert(std::endian::native == std::endian::little, "camera pixels are cop
 // One turn of a host wait; the camera is cleared once per turn.
 constexpr uint32_t kHostWaitTurnMs = 1;
 
-void ExposeWindow(Camera& camera, ImageStore& store, char unit, int value) {
+bool ExposeWindow(Camera& camera, ImageStore& store, char unit, int value) {
   camera.ExposureMs = ExposureFromUnit(unit, value, false);
   SendControl(camera, kControlClear);
   SendControl(camera, kControlStartIntegration);
   HostWait(camera, camera.ExposureMs);
   SendControl(camera, kControlEndIntegration);
-  ReadWindow(camera, store.CurrentFrame);
+  return ReadWindow(camera, store.CurrentFrame);
 }
 
 }  // namespace
@@ -60,26 +60,28 @@ void SetWindowBytes(Camera& camera) {
   camera.CommandBlock[7] = 1;
 }
 
-void ReadFullFrame(Camera& camera, Frame& dest) {
+bool ReadFullFrame(Camera& camera, Frame& dest) {
   SetExposureBytes(camera, camera.ExposureMs);
   camera.CommandBlock[3] = 0;
   camera.CommandBlock[4] = 0;
   camera.CommandBlock[7] = 0;  // bytes 5 and 6 keep what the last command left (0 after any control)
   camera.ReadLength = kFullFrameReadLength;
-  ReadBlockIO(camera, camera.ReadLength);
+  if (ReadBlockIO(camera, camera.ReadLength) != 0) return false;
   const uint8_t* source = camera.ReceiveBuffer.data() + kFullFrameImageStart;
   for (int row = 0; row < kFrameHeight; ++row) {
     std::memcpy(&dest[PixelIndex(row, 0)], source, kFullFrameCopyPixels * 2);
     source += kSensorLineBytes;
   }
+  return true;
 }
 
-void ReadWindow(Camera& camera, Frame& dest, int exposure_ms) {
+bool ReadWindow(Camera& camera, Frame& dest, int exposure_ms) {
   SetExposureBytes(camera, exposure_ms);
   SetWindowBytes(camera);
   camera.ReadLength = kWindowReadLength;
-  ReadBlockIO(camera, camera.ReadLength);
+  if (ReadBlockIO(camera, camera.ReadLength) != 0) return false;
   std::memcpy(dest.data(), camera.ReceiveBuffer.data(), kWindowReadLength);
+  return true;
 }
 
 void HostWait(Camera& camera, int exposure_ms) {
@@ -112,24 +114,26 @@ void PaletteStretchWindow(const ImageStore& store, Frame& window) {
 }
 
 int TakeFocusFrame(Camera& camera, ImageStore& store, char unit, int value) {
-  ExposeWindow(camera, store, unit, value);
+  if (!ExposeWindow(camera, store, unit, value)) return kWindowReadFailed;
   const int maximum = WindowMaximum(store.CurrentFrame);
   PaletteStretchWindow(store, store.CurrentFrame);
   return maximum;
 }
 
-void TakeGuideFrame(Camera& camera, ImageStore& store, char unit, int value) {
-  ExposeWindow(camera, store, unit, value);
+bool TakeGuideFrame(Camera& camera, ImageStore& store, char unit, int value) {
+  if (!ExposeWindow(camera, store, unit, value)) return false;
   PaletteStretchWindow(store, store.CurrentFrame);
+  return true;
 }
 
-void TakeGuidingFrame(Camera& camera, ImageStore& store, int guiding_exposure_ms) {
+bool TakeGuidingFrame(Camera& camera, ImageStore& store, int guiding_exposure_ms) {
   SendControl(camera, kControlClear);
   HostWait(camera, guiding_exposure_ms);
   SendControl(camera, camera.HalfTimeReadoutDone ? kControlEndGuidedSecondHalf : kControlEndGuided);
   // The read carries the guiding exposure, so a short guide window is timed by the camera as well.
-  ReadWindow(camera, store.CurrentFrame, guiding_exposure_ms);
+  if (!ReadWindow(camera, store.CurrentFrame, guiding_exposure_ms)) return false;
   PaletteStretchWindow(store, store.CurrentFrame);
+  return true;
 }
 
 }  // namespace nyxel

@@ -40,13 +40,15 @@ void SetExposureBytes(Camera& camera, int exposure_ms);
 // Bytes 3..7 of a window read command from FocusWindowX and FocusWindowY.
 void SetWindowBytes(Camera& camera);
 
-// Reads a full frame (exposure bytes from ExposureMs) into `dest`: 290 rows of 510 pixels.
-void ReadFullFrame(Camera& camera, Frame& dest);
+// Reads a full frame (exposure bytes from ExposureMs) into `dest`: 290 rows of 510 pixels. False when
+// the read failed (the error has been shown): `dest` then keeps its previous picture, since stale
+// buffer contents are no image.
+bool ReadFullFrame(Camera& camera, Frame& dest);
 // Reads the 128 x 128 window into the first 16,384 elements of `dest`; the read command carries
-// `exposure_ms` (ExposureMs for the other overload).
-void ReadWindow(Camera& camera, Frame& dest, int exposure_ms);
-inline void ReadWindow(Camera& camera, Frame& dest) {
-  ReadWindow(camera, dest, camera.ExposureMs);
+// `exposure_ms` (ExposureMs for the other overload). False, and `dest` untouched, when the read failed.
+bool ReadWindow(Camera& camera, Frame& dest, int exposure_ms);
+inline bool ReadWindow(Camera& camera, Frame& dest) {
+  return ReadWindow(camera, dest, camera.ExposureMs);
 }
 
 // Waits out a host-timed exposure on the clock (nothing below 500 ms), sending clear on every turn of
@@ -59,11 +61,14 @@ int WindowMaximum(const Frame& window);
 // camera already gives 16 bits.
 void PaletteStretchWindow(const ImageStore& store, Frame& window);
 
+// TakeFocusFrame's result when the window could not be read (the error has been shown).
+inline constexpr int kWindowReadFailed = -1;
+
 // Focus mode's frame: exposes and reads the window into CurrentFrame; returns the "Max Value".
 int TakeFocusFrame(Camera& camera, ImageStore& store, char unit, int value);
-// Training and stand-alone guiding: as the focus frame without the maximum.
-void TakeGuideFrame(Camera& camera, ImageStore& store, char unit, int value);
+// Training and stand-alone guiding: as the focus frame without the maximum. False when the read failed.
+bool TakeGuideFrame(Camera& camera, ImageStore& store, char unit, int value);
 // One guide window during a self-guided exposure; the main integration runs on undisturbed.
-void TakeGuidingFrame(Camera& camera, ImageStore& store, int guiding_exposure_ms);
+bool TakeGuidingFrame(Camera& camera, ImageStore& store, int guiding_exposure_ms);
 
 }  // namespace nyxel
