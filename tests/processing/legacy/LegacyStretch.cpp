@@ -1,0 +1,232 @@
+// Today's code, kept unchanged as the reference for the fast versions (see Legacy.h).
+#include "processing/Stretch.h"
+#include "tests/processing/legacy/Legacy.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "core/Display.h"
+
+namespace nyxel::legacy {
+namespace {
+
+// Truncates toward zero and keeps the entry within the table's 0..32,767.
+int16_t Entry(double value) {
+  if (!(value > 0.0)) return 0;  // also catches NaN
+  if (value >= kStretchTableMax) return kStretchTableMax;
+  return static_cast<int16_t>(value);
+}
+
+// The formulas are defined in extended precision. Each entry is first worked out in double, which is
+// fast and far more accurate than the truncation needs (errors below 1e-10 of an entry). Only an entry
+// within kGuard of a whole number n could truncate differently; for those the extended-precision value
+// is compared with n, so every entry equals the extended-precision formula's. (Comparing, rather than
+// converting the extended value to an integer, keeps the slow x87-to-integer path out of the loop.)
+constexpr double kGuard = 1e-7;
+
+template <class Exact>
+inline void PutEntry(StretchTable& table, int i, double fast, Exact exact) {
+  const double nearest = std::floor(fast + 0.5);
+  if (!(std::fabs(fast - nearest) < kGuard)) {
+    table[i] = Entry(fast);
+    return;
+  }
+  // fast is within kGuard of n, and so is the extended value: it truncates to n or n - 1.
+  const int n = static_cast<int>(nearest);
+  const int truncated = exact(i) >= static_cast<long double>(n) ? n : n - 1;
+  table[i] = static_cast<int16_t>(truncated < 0                  ? 0
+                                  : truncated > kStretchTableMax ? kStretchTableMax
+                                                                 : truncated);
+}
+
+template <class Fast, class Exact>
+void FillTable(StretchTable& table, Fast fast, Exact exact) {
+  for (int i = 0; i < kStretchTableSize; ++i) PutEntry(table, i, fast(i), exact);
+}
+
+void StretchAndNote(ImageStore& store, Host& host, const StretchTable& table, const std::string& line) {
+  legacy::ApplyStretchTable(store, host, table);
+  AddHistoryLine(store.History, line);
+}
+
+}  // namespace
+
+void BuildNormalTable(StretchTable& table, int black, int white) {
+  const long double k = 255.0L / static_cast<long double>(white - black);
+  const double fast_k = 255.0 / (white - black);
+  const int low = 128 * black;
+  const int high = 128 * white;
+  auto exact = [&](int i) { return static_cast<long double>(i - low) * k; };
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    if (i < low) {
+      table[i] = 0;
+    } else if (i < high) {
+      PutEntry(table, i, (i - low) * fast_k, exact);
+    } else {
+      table[i] = kStretchTableMax;
+    }
+  }
+}
+
+void BuildPowerTable(StretchTable& table, double power) {
+  // i^g / 32768^(g - 1) = 2^(g log2 i - 15 (g - 1)): two cheap calls instead of pow.
+  const double shift = 15.0 * (power - 1.0);
+  const long double g = power;
+  const long double exact_divisor = std::pow(32768.0L, g - 1.0L);
+  auto exact = [&](int i) { return std::pow(static_cast<long double>(i), g) / exact_divisor; };
+  table[0] = 0;  // 0^g
+  for (int i = 1; i < kStretchTableSize; ++i) {
+    PutEntry(table, i, std::exp2(power * std::log2(static_cast<double>(i)) - shift), exact);
+  }
+}
+
+void BuildSineTable(StretchTable& table) {
+  constexpr long double kScale = 9.585889570552147e-05L;  // 3.125 / 32,600
+  auto exact = [](int i) {
+    return (std::sin(static_cast<long double>(i - 16384) * kScale) + 1.0L) * 16383.0L;
+  };
+  // The sine is odd about entry 16,384, so one call serves both sides.
+  for (int k = 0; k <= 16384; ++k) {
+    const double s = std::sin(k * static_cast<double>(kScale));
+    if (16384 + k < kStretchTableSize) PutEntry(table, 16384 + k, (1.0 + s) * 16383.0, exact);
+    PutEntry(table, 16384 - k, (1.0 - s) * 16383.0, exact);
+  }
+}
+
+void BuildBackgroundTable(StretchTable& table, int black_level) {
+  const long double k = 255.0L / static_cast<long double>(257 - black_level);
+  const double fast_k = 255.0 / (257 - black_level);
+  const int threshold = 128 * black_level - 256;
+  auto exact = [&](int i) { return static_cast<long double>(i - threshold) * k; };
+  for (int i = 0; i < kStretchTableSize; ++i) {
+    if (i < threshold) {
+      table[i] = 0;
+    } else {
+      PutEntry(table, i, (i - threshold) * fast_k, exact);
+    }
+  }
+}
+
+namespace {
+
+// P x scale x x / (x (P - 1) + 1) with x = i / scale.
+void BuildRationalTable(StretchTable& table, double power, double scale) {
+  const long double p = power;
+  const long double s = scale;
+  FillTable(
+      table,
+      [&](int i) {
+        const double x = i / scale;
+        return power * scale * x / (x * (power - 1.0) + 1.0);
+      },
+      [&](int i) {
+        const long double x = static_cast<long double>(i) / s;
+        return p * s * x / (x * (p - 1.0L) + 1.0L);
+      });
+}
+
+}  // namespace
+
+void BuildNonLinearTable(StretchTable& table, int power) {
+  BuildRationalTable(table, power, 32768.0);
+}
+
+void BuildLogTable(StretchTable& table) {
+  FillTable(
+      table, [](int i) { return std::log(i + 1.0) * 3151.0; },
+      [](int i) { return std::log(static_cast<long double>(i) + 1.0L) * 3151.0L; });
+}
+
+void BuildAntilogTable(StretchTable& table) {
+  constexpr long double kScale = 0.00031735956839098697L;
+  // The brightest entries would exceed the table's range; Entry holds them at 32,767 rather than
+  // letting them wrap to small values.
+  FillTable(
+      table, [](int i) { return std::exp(i * static_cast<double>(kScale)) - 1.0; },
+      [](int i) { return std::exp(static_cast<long double>(i) * kScale) - 1.0L; });
+}
+
+void BuildInvertTable(StretchTable& table) {
+  for (int i = 0; i < kStretchTableSize; ++i) table[i] = static_cast<int16_t>(kStretchTableMax - i);
+}
+
+void BuildNonLinearTable14(StretchTable& table, double power, ProcessingHistory& history) {
+  BuildRationalTable(table, power, 16384.0);
+  AddHistoryLine(history, "Non-Linear Stretch : power " + std::to_string(static_cast<long>(power)));
+}
+
+void ApplyStretchTable(ImageStore& store, Host& host, const StretchTable& table) {
+  constexpr int kChunks = 16;
+  constexpr int kChunkPixels = (kFramePixels - kHeaderPixels) / kChunks;  // 8,960
+  constexpr int kBarRange = 256;
+  BusyCursor busy(host);
+  host.ProgressOpen("CONTRAST STRETCH");
+  SaveUndo(store);
+  uint16_t* pixels = store.CurrentFrame.data();
+  auto stretch = [&table](uint16_t* p, int n) {
+    for (int k = 0; k < n; ++k) p[k] = static_cast<uint16_t>(2 * table[p[k] >> 1]);
+  };
+  if (!LabelMarker(store)) stretch(pixels, kHeaderPixels);
+  for (int chunk = 0; chunk < kChunks; ++chunk) {
+    host.ProgressSetPosition(chunk * 16 * 100 / kBarRange);
+    stretch(pixels + kHeaderPixels + chunk * kChunkPixels, kChunkPixels);
+  }
+  host.ProgressClose();
+}
+
+bool NormalStretch(ImageStore& store, Host& host, StretchTable& table, int black, int white) {
+  if (black < 0 || black > kNormalBlackMax || white > kNormalWhiteMax || black >= white) return false;
+  BuildNormalTable(table, black, white);
+  StretchAndNote(store, host, table,
+                 "Normal Stretch : max " + std::to_string(white) + " ,min " + std::to_string(black));
+  return true;
+}
+
+bool PowerStretch(ImageStore& store, Host& host, StretchTable& table, double power) {
+  // A hair of tolerance so 0.1 and 3.0 computed by a caller in tenths are accepted.
+  if (!(power >= kPowerMin - 1e-9 && power <= kPowerMax + 1e-9)) return false;
+  BuildPowerTable(table, power);
+  char text[32];
+  std::snprintf(text, sizeof text, "Power Stretch : %1.1f", power);
+  StretchAndNote(store, host, table, text);
+  return true;
+}
+
+void SineStretch(ImageStore& store, Host& host, StretchTable& table) {
+  BuildSineTable(table);
+  StretchAndNote(store, host, table, "Sine Stretch");
+}
+
+bool RemoveBackground(ImageStore& store, Host& host, StretchTable& table) {
+  const int level = store.BlackLevel;
+  // Below 3 there is no background to remove; above 255 is no display level (and would divide by <= 1).
+  if (level < 3 || level > 255) return false;
+  BuildBackgroundTable(table, level);
+  StretchAndNote(store, host, table, "Background Removed : min " + std::to_string(level - 2));
+  return true;
+}
+
+bool NonLinearStretch(ImageStore& store, Host& host, StretchTable& table, int power) {
+  if (power < kNonLinearPowerMin || power > kNonLinearPowerMax) return false;
+  BuildNonLinearTable(table, power);
+  StretchAndNote(store, host, table, "Non-Linear Stretch : power " + std::to_string(power));
+  return true;
+}
+
+void LogStretch(ImageStore& store, Host& host, StretchTable& table) {
+  BuildLogTable(table);
+  StretchAndNote(store, host, table, "Log Stretch");
+}
+
+void AntilogStretch(ImageStore& store, Host& host, StretchTable& table) {
+  BuildAntilogTable(table);
+  StretchAndNote(store, host, table, "Anti-Log Stretch");
+}
+
+void InvertStretch(ImageStore& store, Host& host, StretchTable& table) {
+  BuildInvertTable(table);
+  StretchAndNote(store, host, table, "Invert Image to Negative");
+}
+
+}  // namespace nyxel::legacy
