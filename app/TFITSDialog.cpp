@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <cmath>
 #include <cstdio>
 
 namespace nyxel {
@@ -31,10 +32,11 @@ QString Number(double v) {
   return QString::asprintf("%f", v);
 }
 
-// "%lf" as the dialog reads its number fields: a field that is not a number leaves the value alone.
+// "%lf" as the dialog reads its number fields: a field that is not a number leaves the value alone,
+// and so do "nan" and "inf", which "%lf" would take.
 void ReadNumber(const QString& text, double& value) {
   double v = 0;
-  if (std::sscanf(text.toLatin1().constData(), "%lf", &v) == 1) value = v;
+  if (std::sscanf(text.toLatin1().constData(), "%lf", &v) == 1 && std::isfinite(v)) value = v;
 }
 
 std::string Text(const QString& text, int limit) {

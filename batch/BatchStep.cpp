@@ -1,6 +1,7 @@
 #include "batch/BatchStep.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
 namespace nyxel::batch {
@@ -11,10 +12,19 @@ std::map<std::string, Step>& Registry() {
 }
 }  // namespace
 
-const std::map<std::string, Step>& Steps() { return Registry(); }
+const std::map<std::string, Step>& Steps() {
+  return Registry();
+}
 
 RegisterStep::RegisterStep(Step step) {
   const std::string name = step.name;
+  // A display refresh that failed during the step fails the step: its message is already shown, and
+  // the bitmap on disk is an earlier one.
+  step.run = [run = std::move(step.run)](StepContext& c, const Args& a) {
+    const int failures = c.session.refresh_failures;
+    const int result = run(c, a);
+    return result == kStepOk && c.session.refresh_failures != failures ? kStepFailed : result;
+  };
   Registry()[name] = std::move(step);
 }
 
@@ -45,7 +55,8 @@ bool ParseDouble(const std::string& text, double& value) {
   char* end = nullptr;
   errno = 0;
   const double v = std::strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0') return false;
+  // "nan" and "inf" parse, but no dialog takes them and they would reach headers and tables.
+  if (errno != 0 || *end != '\0' || !std::isfinite(v)) return false;
   value = v;
   return true;
 }

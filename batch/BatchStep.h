@@ -38,6 +38,6 @@ struct RegisterStep {
 // Argument helpers; each returns false on a malformed value.
 bool ParseOnOff(const std::string& text, bool& value);
 bool ParseInt(const std::string& text, long min, long max, long& value);
-bool ParseDouble(const std::string& text, double& value);
+bool ParseDouble(const std::string& text, double& value);  // finite numbers only
 
 }  // namespace nyxel::batch

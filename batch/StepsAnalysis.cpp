@@ -50,8 +50,10 @@ const RegisterStep kStarCentre{{"star-centre", 3, "X Y R", [](StepContext& c, co
                                 }}};
 
 const RegisterStep kLabel{{"label", 1, "TEXT", [](StepContext& c, const Args& a) {
+                             // The dialog's edit takes no more; a longer text is refused, not cut.
+                             if (a[0].size() > static_cast<size_t>(kLabelTextLimit)) return kStepUsage;
                              LabelOptions options;
-                             options.text = a[0].substr(0, kLabelTextLimit);  // as much as the edit takes
+                             options.text = a[0];
                              const std::tm unused{};
                              DrawLabel(c.session.store,
                                        LabelBanner(options, c.session.settings.fits, unused));

@@ -1,11 +1,15 @@
 // The display and View steps: render, rv-geometry, auto-stretch, max-palette, palette-bits, black-level, mirror.
-#include <system_error>
-
 #include "batch/BatchStep.h"
+#include "core/AtomicFile.h"
 #include "core/Display.h"
+#include "core/Messages.h"
+#include "files/FileBytes.h"
 
 namespace nyxel::batch {
 namespace {
+
+// Larger than either display bitmap (a colour picture in RV geometry is under 600 KB).
+constexpr std::uintmax_t kLongestBitmap = 4u << 20;
 
 int Toggle(StepContext& c, const Args& a, int& flag) {
   bool on = false;
@@ -15,12 +19,21 @@ int Toggle(StepContext& c, const Args& a, int& flag) {
   return kStepOk;
 }
 
+// Through the atomic writer like every other writer, so a full disk leaves the previous PATH whole.
 const RegisterStep kRender{{"render", 1, "PATH", [](StepContext& c, const Args& a) {
-  std::error_code ec;
-  std::filesystem::copy_file(DisplayBitmapFile(c.session.store, c.session.drive), a[0],
-                             std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) {
-    c.session.host.MessageBox("Cannot write " + a[0] + ": " + ec.message(), "Nyxel");
+  if (c.session.last_refresh != 0) {
+    c.session.host.MessageBox("Cannot write " + a[0] + ": the last display refresh failed", "Nyxel");
+    return kStepFailed;
+  }
+  const FileBytes bitmap =
+      ReadFileBytes(DisplayBitmapFile(c.session.store, c.session.drive), kLongestBitmap);
+  if (!bitmap.opened || !bitmap.complete || bitmap.length != bitmap.bytes.size()) {
+    ShowMessage(c.session.host, 32);
+    return kStepFailed;
+  }
+  AtomicFile out(a[0]);
+  if (!out.Open() || !out.Write(bitmap.bytes.data(), bitmap.bytes.size()) || !out.Commit()) {
+    c.session.host.MessageBox("Cannot write " + a[0], "Nyxel");
     return kStepFailed;
   }
   return kStepOk;

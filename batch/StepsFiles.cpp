@@ -1,4 +1,5 @@
-// The File steps: open, save, save-fits, save-tiff, save-flat, quick-save, fits; and undo, history.
+// The File steps: open, save, save-fits, save-tiff, save-flat, export-fits, quick-save, fits; and undo,
+// history.
 #include <ctime>
 #include <functional>
 
@@ -35,6 +36,11 @@ const RegisterStep kSaveTiff{
 const RegisterStep kSaveFlat{{"save-flat", 1, "PATH", [](StepContext& c, const Args& a) {
                                 return Save(c, SaveMode::FlatField, a[0]);
                               }}};
+
+// File > Export Standard FITS: the picture for other astronomy tools, with the current header values.
+const RegisterStep kExportFits{{"export-fits", 1, "PATH", [](StepContext& c, const Args& a) {
+                                  return ExportStandardFits(c.session, a[0]) == 0 ? kStepOk : kStepFailed;
+                                }}};
 
 const RegisterStep kQuickSave{{"quick-save", 0, "", [](StepContext& c, const Args&) {
                                  std::filesystem::path written;

@@ -133,7 +133,8 @@ const std::map<std::string, Setter>& Setters() {
       {"autosave_subdir",
        [](Settings& s, const std::string& v) {
          // A quote or zero byte would end the name when the file is read back.
-         if (v.size() > kAutosaveSubdirLimit || v.find_first_of(std::string("'\0", 2)) != std::string::npos) {
+         if (v.size() > kAutosaveSubdirLimit || v.find_first_of(std::string("'\0", 2)) != std::string::npos ||
+             !AutosaveSubdirInside(v)) {
            return false;
          }
          SetAutosaveSubdir(s, v);

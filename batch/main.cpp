@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
   Session session(host, clock, Drive(root));
   host.Attach(session.store);
   StartSession(session);
-  session.Refresh();
+  // A start-up picture that could not be written fails the run as a failing step would.
+  if (session.Refresh() != 0) return 1;
 
   for (const Call& call : calls) {
     StepContext context{session, std::cout};

@@ -1,6 +1,7 @@
 #include "core/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,31 +12,81 @@
 
 namespace nyxel {
 namespace {
+
 long long g_write_limit = -1;
+
+constexpr std::string_view kPartMarker = ".part-";
+constexpr size_t kUniqueLength = 6;  // the XXXXXX of mkstemp
+
+std::filesystem::path FolderOf(const std::filesystem::path& target) {
+  return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
 }
 
-void SetAtomicWriteLimitForTesting(long long bytes) { g_write_limit = bytes; }
+// ".<name>.part-": built with append, not operator+, which g++ 12 -O3 misreads as an overlapping copy.
+std::string TempPrefix(const std::filesystem::path& target) {
+  std::string prefix(1, '.');
+  prefix.append(target.filename().string());
+  prefix.append(kPartMarker);
+  return prefix;
+}
 
-AtomicFile::AtomicFile(std::filesystem::path target, bool sync)
-    : target_(std::move(target)), sync_(sync) {}
+}  // namespace
+
+void SetAtomicWriteLimitForTesting(long long bytes) {
+  g_write_limit = bytes;
+}
+
+int RemoveStaleTemporaries(const std::filesystem::path& target) {
+  const std::string prefix = TempPrefix(target);
+  std::error_code ec;
+  std::filesystem::directory_iterator it(FolderOf(target), ec);
+  if (ec) return 0;
+  int removed = 0;
+  for (const auto& entry : it) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + kUniqueLength || name.compare(0, prefix.size(), prefix) != 0) {
+      continue;
+    }
+    // A write in progress holds its lock; only a killed one's file can be locked here.
+    const int fd = ::open(entry.path().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    const bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (stale && ::unlink(entry.path().c_str()) == 0) ++removed;
+    ::close(fd);
+  }
+  return removed;
+}
+
+AtomicFile::AtomicFile(std::filesystem::path target, bool sync) : target_(std::move(target)), sync_(sync) {}
 
 AtomicFile::~AtomicFile() {
-  if (fd_ >= 0) ::close(fd_);
   if (!committed_ && !temp_.empty()) {
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
   }
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool AtomicFile::Open() {
-  const auto folder = target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
-  std::string pattern = (folder / ("." + target_.filename().string() + ".XXXXXX")).string();
+  mode_t mode = 0644;
+  struct stat st {};
+  if (::stat(target_.c_str(), &st) == 0) {
+    // The rename would replace a file the user may not write; refuse as the writer's "not created".
+    // A file with no write bit is write-protected for everybody, root included.
+    if (::access(target_.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0) return false;
+    mode = st.st_mode & 07777;
+  }
+  RemoveStaleTemporaries(target_);
+  std::string pattern = (FolderOf(target_) / TempPrefix(target_)).string();
+  pattern.append(kUniqueLength, 'X');
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  fd_ = ::mkstemp(name.data());
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd_ < 0) return false;
   temp_ = name.data();
-  ::fchmod(fd_, 0644);
+  ::flock(fd_, LOCK_EX | LOCK_NB);
+  ::fchmod(fd_, mode);
   return true;
 }
 
@@ -68,6 +119,8 @@ bool AtomicFile::Commit() {
   const bool closed = ::close(fd_) == 0;
   fd_ = -1;
   if (!synced || !closed) return false;
+  // Between the close (which drops the lock) and the rename a concurrent write of the same target
+  // may take this file for a stale one; the rename then fails and the save reports it.
   std::error_code ec;
   std::filesystem::rename(temp_, target_, ec);
   if (ec) return false;

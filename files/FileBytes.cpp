@@ -11,11 +11,12 @@ namespace nyxel {
 
 FileBytes ReadFileBytes(const std::filesystem::path& file, std::uintmax_t limit) {
   FileBytes result;
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a FIFO or a device returns at once instead of waiting for a
+  // writer; anything but a regular file is then refused before a byte is read.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return result;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    // A folder or a device is no image file; treat it as one that cannot be opened.
     ::close(fd);
     return result;
   }

@@ -15,7 +15,8 @@ struct FileBytes {
 };
 
 // Opens the file, takes its length and reads its first bytes, at most `limit` of them (no image file
-// the program reads is longer, so a huge file costs no memory).
+// the program reads is longer, so a huge file costs no memory). Anything but a regular file (a FIFO,
+// a device, a folder) counts as a file that cannot be opened, and opening never blocks.
 FileBytes ReadFileBytes(const std::filesystem::path& file, std::uintmax_t limit);
 
 }  // namespace nyxel

@@ -9,6 +9,7 @@
 #include "core/Tiff.h"
 #include "files/FitsFile.h"
 #include "files/SettingsFile.h"
+#include "files/StandardFits.h"
 #include "files/UniversalTime.h"
 
 namespace nyxel {
@@ -89,6 +90,15 @@ int SaveImageFile(Session& session, SaveMode mode, const std::filesystem::path& 
   return result;
 }
 
+int ExportStandardFits(Session& session, const std::filesystem::path& file) {
+  BusyCursor busy(session.host);
+  const ImageStore& store = session.store;
+  if (WriteStandardFitsFile(file, store, session.settings.fits, store.ColourConverted != 0) == kFitsOk)
+    return 0;
+  ShowMessage(session.host, 29);
+  return 29;
+}
+
 void ApplySaveFitsDate(FitsHeader& fits, std::time_t now) {
   if (fits.fits_date_obs.size() >= 10) return;
   std::tm local{};
@@ -131,8 +141,21 @@ std::string AutosaveDateObs(const CivilTime& t) {
 int AutosaveFits(Session& session, const Frame& image, std::filesystem::path* written) {
   Settings& settings = session.settings;
   FileState& state = session.files;
-  AdvanceAutosaveCounter(settings);
-  const std::string name = AutosaveFileName(settings);
+  // The configured sub-folder is made when missing; its parent must exist.
+  std::error_code ec;
+  std::filesystem::create_directory(session.drive.Resolve(settings.autosave_dir), ec);
+
+  // Never over an existing image: a counter left behind (a kill between the image and the settings,
+  // an older settings file) moves on past the names that exist. Every number taken: not written.
+  std::filesystem::path file;
+  for (int tries = 0;; ++tries) {
+    if (tries == kAutosaveCounterWrap) return kAutosaveNotWritten;
+    AdvanceAutosaveCounter(settings);
+    file = session.drive.Resolve(AutosaveFileName(settings));
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) break;
+  }
+  // The counter reaches the disk before the image does, so a kill in between never leaves it behind.
+  const int saved = SaveSettings(settings, session.drive);
 
   // Dated from the middle of the exposure, in universal time.
   state.ImageStartTime = state.ImageStartTime + (state.ImageEndTime - state.ImageStartTime) / 2;
@@ -140,16 +163,12 @@ int AutosaveFits(Session& session, const Frame& image, std::filesystem::path* wr
   settings.fits.fits_time_obs = AutosaveTimeObs(ut);
   settings.fits.fits_date_obs = AutosaveDateObs(ut);
 
-  // The configured sub-folder is made when missing; its parent must exist.
-  std::error_code ec;
-  std::filesystem::create_directory(session.drive.Resolve(settings.autosave_dir), ec);
-  const std::filesystem::path file = session.drive.Resolve(name);
   if (WriteFitsFile(file, image, session.store, settings.fits, session.store.ColourConverted != 0) !=
       kFitsOk) {
     return kAutosaveNotWritten;
   }
   if (written) *written = file;
-  return SaveSettings(settings, session.drive);
+  return saved;
 }
 
 int QuickSave(Session& session, std::filesystem::path* written) {

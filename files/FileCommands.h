@@ -41,6 +41,10 @@ int OpenImageFile(Session& session, const std::filesystem::path& file);
 // result 1 is returned but not shown).
 int SaveImageFile(Session& session, SaveMode mode, const std::filesystem::path& file);
 
+// Export Standard FITS after its dialog: writes the standard FITS file (a colour cube when the image is
+// colour converted) under the busy cursor. Returns 0, or 29 with message 29 shown.
+int ExportStandardFits(Session& session, const std::filesystem::path& file);
+
 // Save as FITS, before its dialog: a DATE-OBS shorter than 10 characters becomes today's local date
 // "20yy-mm-dd".
 void ApplySaveFitsDate(FitsHeader& fits, std::time_t now);
@@ -59,10 +63,11 @@ std::string AutosaveDateObs(const CivilTime& t);
 inline constexpr int kAutosaveOk = 0;
 inline constexpr int kAutosaveNotWritten = 1;
 
-// Advances the counter, dates the file from the middle of the last exposure (universal time), writes
-// `image` as a FITS file in the autosave folder (creating the configured sub-folder when missing) and
-// saves the settings so the counter survives. Returns 0, 1 when the FITS file could not be written, or
-// SaveSettings' result. `written` receives the file's path on the disk.
+// Advances the counter past every name that exists (an image is never replaced), saves the settings
+// so the counter survives, dates the file from the middle of the last exposure (universal time) and
+// writes `image` as a FITS file in the autosave folder (creating the configured sub-folder when
+// missing). Returns 0, 1 when the FITS file could not be written, or SaveSettings' result (the image
+// is written all the same). `written` receives the file's path on the disk.
 int AutosaveFits(Session& session, const Frame& image, std::filesystem::path* written = nullptr);
 
 // Quick save: AutosaveFits on CurrentFrame, a 20 ms pause (the window's "Saving Image" note stays up

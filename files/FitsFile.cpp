@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -139,7 +140,7 @@ void CardNumber(const char* card, double& value) {
   std::memcpy(text, card + 13, kFitsCardBytes - 13);
   text[kFitsCardBytes - 13] = '\0';
   double v = 0;
-  if (std::sscanf(text, "%lf", &v) == 1) value = v;
+  if (std::sscanf(text, "%lf", &v) == 1 && std::isfinite(v)) value = v;
 }
 
 bool Matches(const char* card, int pos, std::string_view text) {

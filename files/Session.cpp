@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "core/AtomicFile.h"
 #include "files/SettingsFile.h"
 
 namespace nyxel {
@@ -9,6 +10,11 @@ namespace nyxel {
 void StartSession(Session& session) {
   std::error_code ec;
   std::filesystem::create_directories(session.drive.Root(), ec);
+  // Temporary files of the program's own fixed files that a killed write left behind.
+  for (const std::string_view fixed :
+       {kDisplayBitmapPath, kFocusBitmapPath, kSettingsFilePath, kDarkFramePath, kFlatFieldPath}) {
+    RemoveStaleTemporaries(session.drive.Resolve(fixed));
+  }
   // The window ignores the result: a missing file has shown its warning and the defaults stay.
   LoadSettings(session.settings, session.drive, session.host);
   InitImageStore(session.store);

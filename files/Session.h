@@ -15,7 +15,10 @@ namespace nyxel {
 
 struct Session {
   Session(Host& host_, Clock& clock_, Drive drive_)
-      : store_owner(ImageStore::Create()), store(*store_owner), host(host_), clock(clock_),
+      : store_owner(ImageStore::Create()),
+        store(*store_owner),
+        host(host_),
+        clock(clock_),
         drive(std::move(drive_)) {}
 
   std::unique_ptr<ImageStore> store_owner;
@@ -27,10 +30,19 @@ struct Session {
   FileState files;  // what the file commands remember, and the last exposure's times
 
   // Rebuilds the display from the store and hands the bitmap to the window; 0 or the bitmap code.
-  int Refresh() { return RefreshDisplay(store, host, drive, settings.saturation_factor); }
+  int Refresh() {
+    last_refresh = RefreshDisplay(store, host, drive, settings.saturation_factor);
+    if (last_refresh != 0) ++refresh_failures;
+    return last_refresh;
+  }
+  // The last refresh's result (the bitmap on disk is stale while it is not 0) and how many failed:
+  // nyxel-batch fails a step during which a refresh failed.
+  int last_refresh = 0;
+  int refresh_failures = 0;
 };
 
-// Start-up as the main window does it: the drive folder, the settings, the test ramp, the grey palette.
+// Start-up as the main window does it: the drive folder (cleared of temporary files that killed writes
+// of its fixed files left), the settings, the test ramp, the grey palette.
 // The first display refresh is the caller's (the window paints; nyxel-batch refreshes once).
 void StartSession(Session& session);
 

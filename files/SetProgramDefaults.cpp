@@ -226,7 +226,8 @@ void SetProgramDefaults::Click(int id) {
       s_.fits.fits_unsigned = s_.fits.fits_unsigned ? 0 : 1;
       break;
     case kSetSubdir:
-      SetAutosaveSubdir(s_, subdir_edit_);
+      // A name that leaves the autosave folder is not taken; the edit shows the kept name again.
+      if (AutosaveSubdirInside(subdir_edit_)) SetAutosaveSubdir(s_, subdir_edit_);
       subdir_edit_ = s_.autosave_subdir;
       break;
     default:  // Set Slew Values: reading the edits was all

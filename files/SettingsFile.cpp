@@ -1,13 +1,13 @@
 #include "files/SettingsFile.h"
 
 #include <algorithm>
-#include <fstream>
 #include <span>
 #include <system_error>
 #include <type_traits>
 #include <vector>
 
 #include "core/AtomicFile.h"
+#include "files/FileBytes.h"
 
 namespace nyxel {
 namespace {
@@ -237,6 +237,8 @@ Outcome Subdir(Decoder& d, Settings& s) {
   // A quote ends the name like the zero byte does (the first byte excepted).
   std::replace(text.begin() + 1, text.end(), '\'', '\0');
   text.resize(std::min(text.find('\0'), text.size()));
+  // A name that climbs out of the autosave folder is not taken, like any other invalid field.
+  if (!AutosaveSubdirInside(text)) return Outcome::Rewrite;
   s.autosave_subdir = std::move(text);
   s.autosave_dir = AutosaveDir(s.autosave_subdir);
   return Outcome::Next;
@@ -306,13 +308,9 @@ constexpr Field kFields[] = {
 
 // Up to the record's length of the file; false when it cannot be opened.
 bool ReadRecord(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.resize(kSettingsFileBytes);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  FileBytes in = ReadFileBytes(path, kSettingsFileBytes);
+  if (!in.opened) return false;
+  bytes = std::move(in.bytes);
   return true;
 }
 
@@ -412,8 +410,26 @@ int LoadSettings(Settings& s, const Drive& drive, Host& host, std::string_view f
 
 std::string AutosaveDir(std::string_view autosave_subdir) {
   std::string dir = "c:\\AUTOSAVE";
-  if (!autosave_subdir.empty()) dir += "\\" + std::string(autosave_subdir);
+  // Appended piecewise: g++ 12 -O3 misreads "\\" + std::string as an overlapping copy (-Wrestrict).
+  if (!autosave_subdir.empty()) dir.append(1, '\\').append(autosave_subdir);
   return dir;
+}
+
+bool AutosaveSubdirInside(std::string_view subdir) {
+  int depth = 0;
+  size_t pos = 0;
+  while (pos <= subdir.size()) {
+    size_t next = subdir.find_first_of("\\/", pos);
+    if (next == std::string_view::npos) next = subdir.size();
+    const std::string_view part = subdir.substr(pos, next - pos);
+    if (part == "..") {
+      if (--depth < 0) return false;
+    } else if (!part.empty() && part != ".") {
+      ++depth;
+    }
+    pos = next + 1;
+  }
+  return true;
 }
 
 void SetAutosaveSubdir(Settings& s, std::string_view subdir) {

@@ -37,6 +37,9 @@ std::array<uint8_t, kSettingsFileBytes> EncodeSettings(const Settings& s);
 
 // "c:\AUTOSAVE", or "c:\AUTOSAVE\" followed by the sub-folder when there is one.
 std::string AutosaveDir(std::string_view autosave_subdir);
+// True when the sub-folder keeps the autosave folder inside "c:\AUTOSAVE": no ".." climbs above it
+// ("a\..\b" stays inside, ".." and "a\..\.." do not).
+bool AutosaveSubdirInside(std::string_view subdir);
 // Sets `autosave_subdir` (cut to 69 characters) and rebuilds `autosave_dir`.
 void SetAutosaveSubdir(Settings& s, std::string_view subdir);
 // Sets `background_colour` to 'l', 'g' or 'r' with its red, green and blue values and marks the
