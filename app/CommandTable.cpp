@@ -48,6 +48,8 @@ const std::vector<CommandRow> kRows = {
     {24334, "&File", "Save as &Tiff File...", "", 0, "Save the image as a TIFF file"},
     {24335, "&File", "S&ave as FITS\tCTL+F", "Ctrl+F", 24336, ""},
     {24336, "&File", "Sa&ve as Flatfield", "", 0, "Save the image as a flat field frame"},
+    {24337, "&File", "Export Standard FITS...", "", 0,
+     "Save the image as a standard FITS file for other astronomy programs"},
     {128, "&File", "&Quick Save as FITs\tCTL+Q", "Ctrl+Q", 0,
      "Save as FITS in the autosave folder with the next number"},
     {13, "&File", "&Delete", "", 0, "Delete a file from disk"},

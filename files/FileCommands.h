@@ -23,6 +23,7 @@ inline constexpr std::string_view kSaveNativeFilter =
     "Halvorn (~*.)|~*.*|FITs files|*.FIT|All Files(*.*)|*.*|";
 inline constexpr std::string_view kSaveFitsFilter = "FITS file (*.FIT)|*.FIT|All Files(*.*)|*.*|";
 inline constexpr std::string_view kSaveTiffFilter = "Tiff file (*.TIF)|*.TIF|All Files(*.*)|*.*|";
+inline constexpr std::string_view kExportFitsFilter = "Standard FITS file (*.fits)|*.fits|All Files(*.*)|*.*|";
 inline constexpr std::string_view kPickFileFilter = "Halvorn (~*.)|~*.*|FITS files|*.FIT|All Files(*.*)|*.*|";
 
 // LastFilterIndex after a dialog: 2 when its default extension is "FIT", else 1 when the title
