@@ -1,15 +1,44 @@
 #include "telescope/QtSerialPort.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QString>
 #include <algorithm>
 
 namespace nyxel {
+namespace {
+
+QtMessageHandler previous_handler = nullptr;
+int quiet_ports = 0;
+
+// Without a Qt application (nyxel-batch, the tests) QSerialPort cannot make its event notifiers and
+// says so whenever it would. They are not needed: every wait here is a blocking wait on the descriptor.
+void QuietNotifierWarning(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (text.startsWith(QLatin1String("QSocketNotifier: Can only be used with threads started with QThread")))
+    return;
+  if (previous_handler) previous_handler(type, context, text);
+}
+
+// Holds the filter for as long as a port lives, and only when there is no application.
+struct QuietNotifiers {
+  QuietNotifiers() : active(QCoreApplication::instance() == nullptr) {
+    if (active && quiet_ports++ == 0) previous_handler = qInstallMessageHandler(QuietNotifierWarning);
+  }
+  ~QuietNotifiers() {
+    if (active && --quiet_ports == 0) qInstallMessageHandler(previous_handler);
+  }
+  QuietNotifiers(const QuietNotifiers&) = delete;
+  QuietNotifiers& operator=(const QuietNotifiers&) = delete;
+  bool active;
+};
+
+}  // namespace
 
 struct QtSerialPort::Impl {
   Impl(Drive d, SerialPeer* p) : drive(std::move(d)), peer(p) {}
 
+  QuietNotifiers quiet;  // before the port, so it outlives it
   Drive drive;
   SerialPeer* peer;
   QSerialPort port;
