@@ -29,7 +29,7 @@ void ProgramDefaults(TNyxelWindow& w) {
 }
 
 void About(TNyxelWindow& w) {
-  TAboutDialog dialog(w.dialogParent());
+  TAboutDialog dialog(w.dialogParent(), w.observatory().simulated);
   w.ExecDialog(dialog);
 }
 

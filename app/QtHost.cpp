@@ -160,7 +160,7 @@ bool QtHost::PumpMessages() {
 }
 
 void QtHost::SetCaption(std::string_view caption) {
-  window_.setWindowTitle(ToQString(caption));
+  window_.setWindowTitle(ToQString(caption) + window_.CaptionSuffix());
 }
 
 bool QtHost::ShowBitmap(const std::filesystem::path& bitmap_file) {

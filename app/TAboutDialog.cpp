@@ -13,10 +13,11 @@ QStringList TAboutDialog::Lines() {
           QStringLiteral("Linux edition, built with Qt %1").arg(QString::fromLatin1(QT_VERSION_STR))};
 }
 
-TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
+TAboutDialog::TAboutDialog(QWidget* parent, bool simulated) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Help About Nyxel"));
   auto* layout = new QVBoxLayout(this);
   for (const QString& line : Lines()) layout->addWidget(new QLabel(line, this));
+  if (simulated) layout->addWidget(new QLabel(QString::fromLatin1(kSimulatedLine), this));
   auto* box = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
   layout->addWidget(box);

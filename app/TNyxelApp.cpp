@@ -10,8 +10,8 @@ TNyxelApp::TNyxelApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 TNyxelApp::~TNyxelApp() = default;
 
-int TNyxelApp::Run(const std::filesystem::path& drive_root) {
-  window_ = std::make_unique<TNyxelWindow>(drive_root);
+int TNyxelApp::Run(const std::filesystem::path& drive_root, const StartOptions& options) {
+  window_ = std::make_unique<TNyxelWindow>(drive_root, nullptr, nullptr, nullptr, options);
   window_->show();
   return exec();
 }

@@ -7,6 +7,7 @@
 namespace nyxel {
 
 class TNyxelWindow;
+struct StartOptions;
 
 class TNyxelApp : public QApplication {
   Q_OBJECT
@@ -16,7 +17,7 @@ class TNyxelApp : public QApplication {
   ~TNyxelApp() override;
 
   // Creates and shows the main window on `drive_root`; the event loop's exit code is the result.
-  int Run(const std::filesystem::path& drive_root);
+  int Run(const std::filesystem::path& drive_root, const StartOptions& options);
   TNyxelWindow* mainWindow() const { return window_.get(); }
 
  private:

@@ -22,7 +22,9 @@
 #include "app/CommandTable.h"
 #include "app/TPictureView.h"
 #include "app/ToolIcons.h"
+#include "camera/LibusbTransport.h"
 #include "core/Messages.h"
+#include "telescope/sim/Simulation.h"
 
 namespace nyxel {
 namespace {
@@ -33,6 +35,12 @@ QString ToQString(std::string_view s) {
 
 bool GuideCommand(int id) {
   return id == 125 || id == 126 || id == 127;
+}
+
+// While an exposure run or focus loop pumps events, only what changes nothing may start: the help
+// pages and About. Everything else would start a second run or change the image under the first.
+bool AllowedWhileRunning(int id) {
+  return id == 112 || id == 113;
 }
 
 QList<QKeySequence> KeysOf(std::string_view keys) {
@@ -106,16 +114,28 @@ void TPictureView::scrollContentsBy(int, int) {
 // ---- window -------------------------------------------------------------------------------------
 
 TNyxelWindow::TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock,
-                           std::function<int(const QtHost::Box&)> box_hook, QWidget* parent)
+                           std::function<int(const QtHost::Box&)> box_hook, QWidget* parent,
+                           StartOptions options)
     : QMainWindow(parent), host_(*this) {
   host_.box_hook = std::move(box_hook);
   if (clock == nullptr) {
     own_clock_ = std::make_unique<RealClock>();
     clock = own_clock_.get();
   }
-  session_ = std::make_unique<Session>(host_, *clock, Drive(drive_root));
-  StartSession(*session_);
-  const Settings& s = session_->settings;
+  CameraTransport* transport = nullptr;
+  if (options.simulate) {
+    simulation_ = std::make_unique<Simulation>(*clock, options.seed);
+    transport = &simulation_->camera;
+  } else {
+    usb_ = std::make_unique<LibusbTransport>();
+    transport = usb_.get();
+  }
+  observatory_ = std::make_unique<Observatory>(host_, *clock, Drive(drive_root), *transport);
+  observatory_->simulated = options.simulate;
+  StartSession(observatory_->session);
+  // The simulated mount answers on a pseudo-terminal linked as <drive>/com1.
+  if (simulation_ && simulation_->StartMount(drive_root)) observatory_->link.peer = &simulation_->mount_line;
+  const Settings& s = observatory_->session.settings;
   background_ = QColor(s.background_red, s.background_green, s.background_blue);
 
   view_ = new TPictureView(*this);
@@ -132,13 +152,17 @@ TNyxelWindow::TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock
   statusBar()->setFont(status_font);
   LayOutControlBar();
 
-  setWindowTitle(QString::fromLatin1(kFrameCaption));
+  setWindowTitle(QString::fromLatin1(kFrameCaption) + CaptionSuffix());
   move(0, 0);
   resize(802, 490);
   Refresh();
 }
 
 TNyxelWindow::~TNyxelWindow() = default;
+
+QString TNyxelWindow::CaptionSuffix() const {
+  return simulation_ ? QStringLiteral(" (simulated camera)") : QString();
+}
 
 void TNyxelWindow::BuildActions() {
   for (const CommandRow& row : CommandTable()) {
@@ -176,7 +200,7 @@ void TNyxelWindow::BuildMenus() {
 
 void TNyxelWindow::LayOutControlBar() {
   bar_ids_ =
-      ControlBarLayout(session_->store.ColourConverted != 0, session_->settings.guide_interface != 'n');
+      ControlBarLayout(observatory_->session.store.ColourConverted != 0, observatory_->session.settings.guide_interface != 'n');
   control_bar_->clear();
   for (int id : bar_ids_) {
     if (id == kSeparator) {
@@ -204,7 +228,8 @@ QAction* TNyxelWindow::action(int id) const {
 
 bool TNyxelWindow::CommandEnabled(int id) {
   if (FindCommandRow(id) == nullptr) return false;
-  if (GuideCommand(id) && session_->settings.guide_interface == 'n') return false;
+  if (GuideCommand(id) && observatory_->session.settings.guide_interface == 'n') return false;
+  if (observatory_->state.Running && !AllowedWhileRunning(id)) return false;
   const CommandHandler* handler = FindCommandHandler(id);
   if (handler == nullptr || !handler->run) return false;
   return !handler->enabled || handler->enabled(*this);
@@ -241,7 +266,7 @@ int TNyxelWindow::ExecDialog(QDialog& dialog) {
 }
 
 void TNyxelWindow::Refresh() {
-  session_->Refresh();
+  observatory_->session.Refresh();
   UpdateCommandStates();
 }
 
@@ -273,19 +298,19 @@ bool TNyxelWindow::ShowBitmap(const std::filesystem::path& bitmap_file) {
   // Inside a paint (a pending rebuild) the running paint shows the new picture.
   if (view_->isVisible() && !painting_) view_->viewport()->repaint();
   // The paint's black-level estimate, also when the window is hidden and nothing is painted.
-  EstimateBlackLevel(session_->store);
+  EstimateBlackLevel(observatory_->session.store);
   return true;
 }
 
 void TNyxelWindow::PaintPicture(QPainter& painter, const QRect& area) {
-  ImageStore& store = session_->store;
+  ImageStore& store = observatory_->session.store;
   if (rebuild_pending_) {
     rebuild_pending_ = false;
     painting_ = true;
-    session_->Refresh();
+    observatory_->session.Refresh();
     painting_ = false;
   }
-  Settings& s = session_->settings;
+  Settings& s = observatory_->session.settings;
   if (s.background_changed) {
     background_ = QColor(s.background_red, s.background_green, s.background_blue);
     s.background_changed = false;

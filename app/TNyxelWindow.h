@@ -12,6 +12,7 @@
 #include "app/QtHost.h"
 #include "core/Clock.h"
 #include "files/Session.h"
+#include "telescope/Observatory.h"
 
 class QAction;
 class QPrinter;
@@ -21,6 +22,14 @@ class QToolBar;
 namespace nyxel {
 
 class TPictureView;
+struct Simulation;
+class CameraTransport;
+
+// How the program was started: with the real camera over USB, or the simulated camera and mount.
+struct StartOptions {
+  bool simulate = false;
+  uint32_t seed = 1;  // the simulated sky
+};
 
 class TNyxelWindow : public QMainWindow {
   Q_OBJECT
@@ -32,11 +41,18 @@ class TNyxelWindow : public QMainWindow {
   // drive_root stands for drive c:. Without a clock the real one is used (tests pass a simulated one);
   // box_hook answers the message boxes from the start (see QtHost::box_hook).
   explicit TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock = nullptr,
-                        std::function<int(const QtHost::Box&)> box_hook = {}, QWidget* parent = nullptr);
+                        std::function<int(const QtHost::Box&)> box_hook = {}, QWidget* parent = nullptr,
+                        StartOptions options = {});
   ~TNyxelWindow() override;
 
-  Session& session() { return *session_; }
+  Session& session() { return observatory_->session; }
+  // The session with the camera, its run settings and the telescope link.
+  Observatory& observatory() { return *observatory_; }
+  // The simulated camera and sky with --simulate, else nullptr.
+  Simulation* simulation() { return simulation_.get(); }
   QtHost& host() { return host_; }
+  // " (simulated camera)" with --simulate, so no one takes a simulated frame for the sky.
+  QString CaptionSuffix() const;
   // Owner for dialogs and message boxes of the commands.
   QWidget* dialogParent() { return this; }
 
@@ -107,7 +123,9 @@ class TNyxelWindow : public QMainWindow {
 
   QtHost host_;
   std::unique_ptr<Clock> own_clock_;
-  std::unique_ptr<Session> session_;
+  std::unique_ptr<Simulation> simulation_;
+  std::unique_ptr<CameraTransport> usb_;
+  std::unique_ptr<Observatory> observatory_;
   TPictureView* view_ = nullptr;
   QToolBar* control_bar_ = nullptr;
   std::map<int, QAction*> actions_;

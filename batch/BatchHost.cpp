@@ -14,6 +14,18 @@ int BatchHost::MessageBox(std::string_view text, std::string_view, MessageIcon, 
   return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel ? kIdYes : kIdOk;
 }
 
+void BatchHost::AbortAfter(Clock& clock, uint32_t ms) {
+  abort_clock_ = &clock;
+  abort_at_ = clock.NowMs() + ms;
+}
+
+bool BatchHost::PumpMessages() {
+  if (!abort_at_ || abort_clock_ == nullptr) return false;
+  if (ElapsedMs(abort_clock_->NowMs(), *abort_at_) < 0) return false;
+  abort_at_.reset();
+  return true;
+}
+
 bool BatchHost::ShowBitmap(const std::filesystem::path& bitmap_file) {
   std::ifstream in(bitmap_file, std::ios::binary);
   char signature[2] = {};

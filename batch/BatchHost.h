@@ -3,6 +3,10 @@
 // estimate as the window's paint does.
 #include <ostream>
 
+#include <cstdint>
+#include <optional>
+
+#include "core/Clock.h"
 #include "core/Host.h"
 #include "core/ImageStore.h"
 
@@ -13,17 +17,21 @@ class BatchHost : public Host {
   explicit BatchHost(std::ostream& err) : err_(err) {}
   void Attach(ImageStore& store) { store_ = &store; }
 
-  int MessageBox(std::string_view text, std::string_view caption, MessageIcon icon,
-                 MessageButtons buttons) override;
+  int MessageBox(std::string_view text, std::string_view caption, MessageIcon icon = MessageIcon::None,
+                 MessageButtons buttons = MessageButtons::Ok) override;
   void Beep(int) override {}
   void SetBusyCursor(bool) override {}
   void ProgressOpen(std::string_view) override {}
   void ProgressSetCaption(std::string_view) override {}
   void ProgressSetPosition(int) override {}
   void ProgressClose() override {}
-  bool PumpMessages() override { return false; }
+  // Without a keyboard the only abort is the one `abort-after` arms.
+  bool PumpMessages() override;
   void SetCaption(std::string_view caption) override { caption_ = caption; }
   bool ShowBitmap(const std::filesystem::path& bitmap_file) override;
+
+  // From `clock`'s reading `ms` on, the next pump reports one abort, as a key press would.
+  void AbortAfter(Clock& clock, uint32_t ms);
 
   int messages_shown = 0;
 
@@ -31,6 +39,8 @@ class BatchHost : public Host {
   std::ostream& err_;
   ImageStore* store_ = nullptr;
   std::string caption_;
+  Clock* abort_clock_ = nullptr;
+  std::optional<uint32_t> abort_at_;
 };
 
 }  // namespace nyxel::batch

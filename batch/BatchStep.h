@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/Session.h"
+#include "telescope/Observatory.h"
 
 namespace nyxel::batch {
 
@@ -16,9 +17,13 @@ inline constexpr int kStepUsage = 2;   // a wrong argument
 
 using Args = std::vector<std::string>;
 
+class BatchHost;
+
 struct StepContext {
   Session& session;
   std::ostream& out;  // what a step prints (values, histograms, paths)
+  Observatory& obs;   // the camera, its run settings and the telescope link (obs.session is `session`)
+  BatchHost& host;
 };
 
 struct Step {
@@ -26,6 +31,9 @@ struct Step {
   int arg_count = 0;
   std::string usage;  // the arguments as shown in the usage text, e.g. "PATH" or "on|off"
   std::function<int(StepContext&, const Args&)> run;
+  // Up to this many further arguments may follow the fixed ones (`expose UNIT VALUE [COUNT]`); a word
+  // that names a step is never taken as one.
+  int optional_args = 0;
 };
 
 // Steps register themselves at start-up from their own files:
@@ -35,7 +43,7 @@ struct RegisterStep {
   explicit RegisterStep(Step step);
 };
 
-// Argument helpers; each returns false on a malformed value.
+// Argument helpers (batch/CommandLine.cpp); each returns false on a malformed value.
 bool ParseOnOff(const std::string& text, bool& value);
 bool ParseInt(const std::string& text, long min, long max, long& value);
 bool ParseDouble(const std::string& text, double& value);  // finite numbers only

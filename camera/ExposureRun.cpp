@@ -340,6 +340,7 @@ void ExposureRunner::Run() {
   Busy(false);
   // A failed readout ends a continuous run too, or an unplugged camera would report every second.
   if (read_failed_) st_.ContinuousRun = false;
+  st_.ReadFailed = read_failed_;
   st_.Running = false;
 }
 

@@ -46,7 +46,8 @@ struct RunState {
   double EXPTIME = 0;  // seconds, accumulated over a multiple run
   std::time_t RunStartTime = 0;
   std::time_t ImageTime = 0;
-  bool Running = false;  // a run or focus loop is under way: nothing may start another
+  bool ReadFailed = false;  // the last run ended on a failed readout
+  bool Running = false;     // a run or focus loop is under way: nothing may start another
   int LastFocusMaximum = 0;
   bool FocusBitmapWritten = false;
   bool FocusCentreArmed = false;  // the next left click in the picture sets the focus window

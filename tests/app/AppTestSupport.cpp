@@ -27,12 +27,15 @@ void WindowTest::TearDown() {
   window.reset();
 }
 
-void WindowTest::MakeWindow(const std::filesystem::path& drive_root) {
+void WindowTest::MakeWindow(const std::filesystem::path& drive_root, StartOptions options) {
   window.reset();
-  window = std::make_unique<TNyxelWindow>(drive_root, &clock, [this](const QtHost::Box& box) {
-    boxes.push_back(box);
-    return kIdOk;
-  });
+  window = std::make_unique<TNyxelWindow>(
+      drive_root, &clock,
+      [this](const QtHost::Box& box) {
+        boxes.push_back(box);
+        return kIdOk;
+      },
+      nullptr, options);
   window->dialog_runner = [this](QDialog& dialog) {
     return on_dialog ? on_dialog(dialog) : static_cast<int>(QDialog::Rejected);
   };

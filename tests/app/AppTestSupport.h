@@ -25,7 +25,7 @@ class WindowTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   // Makes the window (SetUp does; call again after changing the drive folder).
-  void MakeWindow(const std::filesystem::path& drive_root);
+  void MakeWindow(const std::filesystem::path& drive_root, StartOptions options = {});
   std::vector<std::string> BoxTexts() const;
 
   TempDir dir;

@@ -1,0 +1,70 @@
+// The camera commands: "Rv Camera Interface" with its dialog and focus mode, "Focus Frame Centre" and
+// "Default Focus Frame Centre".
+#include <QObject>
+#include <memory>
+
+#include "app/CommandRegistry.h"
+#include "app/TMESSDialog.h"
+#include "app/TNyxelWindow.h"
+#include "app/TQKDialog.h"
+#include "camera/ExposureRun.h"
+#include "core/Drive.h"
+
+namespace nyxel {
+namespace {
+
+void CameraCommand(TNyxelWindow& w) {
+  Observatory& obs = w.observatory();
+  Session& s = obs.session;
+  if (!BeginCameraCommand(obs)) return;
+  CameraDialogValues values{obs.run, s.store.PaletteBits, s.store.MaxPaletteAll, obs.state.LastFocusMaximum};
+  values.dark_file = s.files.DarkFrameFile;
+  values.last_file_no = s.settings.autosave_counter;
+  values.autosave_dir = s.settings.autosave_dir;
+  values.focus_bitmap = s.drive.Resolve(kFocusBitmapPath);
+  values.focus_bitmap_written = &obs.state.FocusBitmapWritten;
+  values.self_guiding_available = obs.self_guide != nullptr;
+  TQKDialog dialog(values, s.host, w.dialogParent());
+  values.start_focus = [&w, &obs, &dialog] {
+    RunFocusMode(obs, {[&dialog](int) {
+                         dialog.RefreshDialog();
+                         dialog.repaint();
+                         return true;
+                       },
+                       [&w] {
+                         TMESSDialog pause(w.dialogParent());
+                         return w.ExecDialog(pause) == QDialog::Accepted;
+                       }});
+  };
+  const bool take_photo = w.ExecDialog(dialog) == QDialog::Accepted;
+  if (take_photo) {
+    w.UpdateCommandStates();
+    TakePhoto(obs, [&w](int, int) { w.UpdateControlBar(); });
+  } else {
+    CancelCameraCommand(obs);
+  }
+  obs.state.FocusBitmapWritten = false;
+  EndCameraCommand(obs);
+  w.UpdateControlBar();
+}
+
+// The next left click in the picture sets the focus window.
+void FocusFrameCentre(TNyxelWindow& w) {
+  Observatory& obs = w.observatory();
+  obs.state.FocusCentreArmed = true;
+  auto connection = std::make_shared<QMetaObject::Connection>();
+  *connection = QObject::connect(&w, &TNyxelWindow::onPictureLeftClick, &w, [&w, connection](int x, int y) {
+    QObject::disconnect(*connection);
+    Observatory& o = w.observatory();
+    if (!o.state.FocusCentreArmed) return;
+    o.state.FocusCentreArmed = false;
+    FocusFrameCentreClick(o, x, y);
+  });
+}
+
+const RegisterCommand kCamera{12, {CameraCommand}};
+const RegisterCommand kFocusCentre{19, {FocusFrameCentre}};
+const RegisterCommand kFocusDefault{20, {[](TNyxelWindow& w) { DefaultFocusFrameCentre(w.observatory().camera); }}};
+
+}  // namespace
+}  // namespace nyxel
