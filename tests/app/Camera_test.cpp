@@ -127,7 +127,7 @@ TEST(TQKDialogTest, EveryControlActsAndRefreshes) {
   dialog.button(9)->click();
   ASSERT_EQ(r.host.boxes.size(), 1u);
   EXPECT_EQ(r.host.boxes[0].caption, "TESSWIN - Control QK Camera");
-  EXPECT_EQ(r.host.boxes[0].text.substr(0, 66),
+  EXPECT_EQ(r.host.boxes[0].text.substr(0, 67),
             "Select exposure range using Radio buttons on left of dialog Window ");
   EXPECT_NE(r.host.boxes[0].text.find("Press Right Hand mouse button anywhere in Tesswin Window  to "
                                       "prematurely terminate an exposure"),
