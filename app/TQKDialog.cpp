@@ -35,7 +35,7 @@ const char* const TQKDialog::kHelpText =
 TQKDialog::TQKDialog(CameraDialogValues& values, Host& host, QWidget* parent)
     : QDialog(parent), values_(values), host_(host) {
   setWindowTitle(QString::fromLatin1(kCaption));
-  setFixedSize(640, 470);
+  setFixedSize(700, 470);
 
   // Exposure unit and value.
   auto* unit_label = new QLabel(QStringLiteral("Exposure"), this);
@@ -99,16 +99,17 @@ TQKDialog::TQKDialog(CameraDialogValues& values, Host& host, QWidget* parent)
   AddCheck(115, "Auto Save Image", &RunSettings::AutoSave, 10, 284);
   AddCheck(106, "Auto-Remove Dark Frame", &RunSettings::AutoRemoveDark, 10, 306);
   AddCheck(117, "Delay before exposure", &RunSettings::DelayBeforeExposure, 10, 328);
-  AddCheck(119, "Continuous Mode", &RunSettings::ContinuousMode, 180, 240);
-  AddCheck(122, "Auto-Exposure mode", &RunSettings::AutoExposureMode, 180, 262);
-  AddCheck(124, "Auto Colour Convert", &RunSettings::AutoColourConvert, 180, 284);
+  AddCheck(119, "Continuous Mode", &RunSettings::ContinuousMode, 215, 240);
+  AddCheck(122, "Auto-Exposure mode", &RunSettings::AutoExposureMode, 215, 262);
+  AddCheck(124, "Auto Colour Convert", &RunSettings::AutoColourConvert, 215, 284);
   auto* all = new QCheckBox(QStringLiteral("Use Stretch on all Images"), this);
-  Place(132, all, 180, 306, 170, 20);
+  Place(132, all, 215, 306, 200, 20);
   connect(all, &QCheckBox::clicked, this, [this] {
     values_.max_palette_all = values_.max_palette_all ? 0 : 1;
     RefreshDialog();
   });
-  AddCheck(710, "Pause between exposures", &RunSettings::PauseBetweenExposures, 351, 244);
+  AddCheck(710, "Pause between exposures", &RunSettings::PauseBetweenExposures, 351, 82);
+  controls_[710]->resize(175, 20);
 
   // Focus mode.
   auto* focus = new QLabel(QStringLiteral("Focus Mode"), this);
@@ -130,9 +131,9 @@ TQKDialog::TQKDialog(CameraDialogValues& values, Host& host, QWidget* parent)
 
   // Self-guiding.
   auto* self_guide = new QPushButton(QStringLiteral("Self-Guide Next Exposure"), this);
-  Place(123, self_guide, 490, 26, 140, 24);
+  Place(123, self_guide, 530, 26, 165, 24);
   auto* matching = new QPushButton(QStringLiteral("Take matching Darkframe"), this);
-  Place(125, matching, 490, 54, 140, 24);
+  Place(125, matching, 530, 54, 165, 24);
   connect(self_guide, &QPushButton::clicked, this, [this] {
     if (values_.self_guide) values_.self_guide();
     RefreshDialog();
@@ -142,16 +143,16 @@ TQKDialog::TQKDialog(CameraDialogValues& values, Host& host, QWidget* parent)
     RefreshDialog();
   });
   auto* frames_label = new QLabel(QStringLiteral("No of Guiding Frames"), this);
-  frames_label->setGeometry(490, 84, 140, 18);
+  frames_label->setGeometry(530, 84, 165, 18);
   auto* frames = new QLineEdit(this);
   frames->setReadOnly(true);
-  Place(126, frames, 490, 104, 60, 20);
+  Place(126, frames, 530, 104, 60, 20);
   auto* guide_value = new QLineEdit(this);
   guide_value->setReadOnly(true);
-  Place(127, guide_value, 490, 130, 40, 20);
+  Place(127, guide_value, 530, 130, 40, 20);
   auto* guide_unit = new QLineEdit(this);
   guide_unit->setReadOnly(true);
-  Place(128, guide_unit, 534, 130, 96, 20);
+  Place(128, guide_unit, 574, 130, 96, 20);
 
   // Files.
   auto* dark_label = new QLabel(QStringLiteral("Dark Frame"), this);
@@ -173,11 +174,11 @@ TQKDialog::TQKDialog(CameraDialogValues& values, Host& host, QWidget* parent)
   // Take Photo, Cancel, Help.
   auto* take = new QPushButton(QStringLiteral("Take Photo"), this);
   take->setDefault(true);
-  Place(1, take, 300, 430, 100, 28);
+  Place(1, take, 360, 430, 100, 28);
   auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  Place(2, cancel, 410, 430, 100, 28);
+  Place(2, cancel, 470, 430, 100, 28);
   auto* help = new QPushButton(QStringLiteral("Help"), this);
-  Place(9, help, 520, 430, 100, 28);
+  Place(9, help, 580, 430, 100, 28);
   connect(take, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(help, &QPushButton::clicked, this, [this] {
@@ -194,7 +195,7 @@ void TQKDialog::Place(int id, QWidget* widget, int x, int y, int w, int h) {
 
 void TQKDialog::AddCheck(int id, const char* text, bool RunSettings::*flag, int x, int y) {
   auto* box = new QCheckBox(QString::fromLatin1(text), this);
-  Place(id, box, x, y, 170, 20);
+  Place(id, box, x, y, 200, 20);
   connect(box, &QCheckBox::clicked, this, [this, flag] {
     values_.run.*flag = !(values_.run.*flag);
     RefreshDialog();
