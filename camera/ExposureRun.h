@@ -53,6 +53,13 @@ struct RunState {
   bool FocusCentreArmed = false;  // the next left click in the picture sets the focus window
 };
 
+// The guide star picked on an image: the guider's star, and the reference of slew-and-sum.
+struct PickedStar {
+  bool GuideStarPicked = false;
+  int GuideStarX = 0;  // frame column
+  int GuideStarY = 0;  // frame row
+};
+
 // The self-guided exposure as the run drives it. The guiding code (above this folder) implements it.
 class SelfGuidedExposure {
  public:
@@ -95,6 +102,7 @@ struct CameraRig {
   Camera camera;
   RunSettings run;
   RunState state;
+  PickedStar picked;
   bool simulated = false;  // the camera is SimulatedCamera (shown in the caption and About)
   // Set by the guiding and summing code once they exist; a run without them says so.
   SelfGuidedExposure* self_guide = nullptr;
