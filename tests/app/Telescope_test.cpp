@@ -1,0 +1,185 @@
+// "Telescope Control": the link opens, the dialog of the interface appears, and every control sends
+// its commands to the far end.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/TCBDialog.h"
+#include "app/TMTDialog.h"
+#include "camera/sim/SimulatedSky.h"
+#include "files/SettingsFile.h"
+#include "telescope/sim/SimulatedMount.h"
+#include "tests/app/AppTestSupport.h"
+
+namespace nyxel {
+namespace {
+
+constexpr int kTelescopeControl = 127;
+
+struct TelescopeTest : test::WindowTest {
+  SimulatedSky sky{clock, 1};
+  SimulatedMount mount{sky};
+
+  // The settings file decides the interface: the command reloads it.
+  void UseInterface(char interface) {
+    Session& s = window->session();
+    s.settings.guide_interface = interface;
+    ASSERT_EQ(SaveSettings(s.settings, s.drive), 0);
+    window->observatory().link.port = &mount;
+  }
+  std::vector<std::string> Puts() const {
+    std::vector<std::string> out;
+    for (const auto& c : mount.calls) {
+      if (c.text.rfind("Puts ", 0) == 0) out.push_back(c.text.substr(5));
+    }
+    return out;
+  }
+  std::vector<std::string> Calls() const {
+    std::vector<std::string> out;
+    for (const auto& c : mount.calls) out.push_back(c.text);
+    return out;
+  }
+  template <typename T>
+  T* Control(TMTDialog* d, int id) {
+    return static_cast<T*>(d->control(id));
+  }
+  void Hold(TArrowBar* bar, QAbstractSlider::SliderAction action, int repeats) {
+    for (int i = 0; i < repeats; ++i) bar->triggerAction(action);
+    QTest::mouseRelease(bar, Qt::LeftButton);
+  }
+};
+
+TEST_F(TelescopeTest, TheLX200DialogSendsWhatItsControlsAsk) {
+  window->session().settings.guide_interface = 'n';
+  EXPECT_FALSE(window->CommandEnabled(kTelescopeControl));
+  UseInterface('l');
+  EXPECT_TRUE(window->CommandEnabled(kTelescopeControl));
+  ASSERT_TRUE(window->RunCommand(kTelescopeControl));
+  auto* d = window->findChild<TMTDialog*>();
+  ASSERT_NE(d, nullptr);
+  EXPECT_FALSE(d->isModal());
+  EXPECT_EQ(d->windowTitle(), QStringLiteral("NYXEL_RV9 Move Telescope"));
+  EXPECT_EQ(Calls(),
+            (std::vector<std::string>{"Reset 0 1024 1024", "Baud 5", "Dtr S", "Rts S", "Parms 0 0 8"}));
+
+  // Go-to by number: Messier 0 with CNGC 224 goes to CNGC 224; Messier 111 alone is refused.
+  struct Object {
+    QString messier, cngc;
+    std::vector<std::string> puts;
+  };
+  for (const Object& o : std::vector<Object>{{"0", "224", {"#:LC 0224#", "#:LI#", "#:MS#", "#:LI#"}},
+                                             {"31", "224", {"#:LM 0031#", "#:LI#", "#:MS#", "#:LI#"}},
+                                             {"111", "0", {}}}) {
+    mount.calls.clear();
+    boxes.clear();
+    Control<QLineEdit>(d, 101)->setText(o.messier);
+    Control<QLineEdit>(d, 102)->setText(o.cngc);
+    Control<QPushButton>(d, 103)->click();
+    EXPECT_EQ(Puts(), o.puts) << o.messier.toStdString();
+    if (o.puts.empty()) {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text, "Object out of range - try again");
+      EXPECT_EQ(boxes[0].caption, "Nyxel_RV9 - Control Telescope");
+    } else {
+      EXPECT_TRUE(boxes.empty());
+      EXPECT_EQ(Control<QPlainTextEdit>(d, 117)->toPlainText().toStdString(),
+                window->observatory().link.ReplyText);
+    }
+  }
+
+  // Coordinates, and the planets' numbers.
+  mount.calls.clear();
+  const QString coords[4] = {"5", "34", "22", "1"};
+  for (int i = 0; i < 4; ++i) Control<QLineEdit>(d, 112 + i)->setText(coords[i]);
+  Control<QPushButton>(d, 116)->click();
+  EXPECT_EQ(Puts(), (std::vector<std::string>{"#:Sr 05:34.0#", "#:Sd +22*01#", "#:LI#", "#:MS#"}));
+  boxes.clear();
+  Control<QLineEdit>(d, 114)->setText("-90");
+  mount.calls.clear();
+  Control<QPushButton>(d, 116)->click();
+  EXPECT_TRUE(mount.calls.empty());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Nyxel_R9 - Control Telescope");
+  mount.calls.clear();
+  Control<QPushButton>(d, 104 + 3)->click();  // Jupiter
+  EXPECT_EQ(Puts().at(0), "#:LS 0905#");
+  EXPECT_EQ(Control<QPushButton>(d, 111)->text(), QStringLiteral("Pluto"));
+
+  // Rates: the button changes the stored command, the refresh checks the matching one.
+  Control<QRadioButton>(d, 121)->click();
+  EXPECT_EQ(window->observatory().link.SlewRateCommand, "#:RM#");
+  EXPECT_TRUE(Control<QRadioButton>(d, 121)->isChecked());
+  EXPECT_FALSE(Control<QRadioButton>(d, 120)->isChecked());
+  window->observatory().link.SlewRateCommand = "#:RS#";
+  d->Refresh();
+  EXPECT_TRUE(Control<QRadioButton>(d, 120)->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>(d, 126)->isChecked());
+
+  // Hold east and let go: the rate and the move once, then the four stops.
+  mount.calls.clear();
+  Hold(Control<TArrowBar>(d, 118), QAbstractSlider::SliderSingleStepAdd, 3);
+  EXPECT_EQ(Puts(), (std::vector<std::string>{"#:RS#", "#:Me#", "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#"}));
+  mount.calls.clear();
+  Hold(Control<TArrowBar>(d, 119), QAbstractSlider::SliderSingleStepSub, 1);
+  EXPECT_EQ(Puts().at(1), "#:Mn#");
+  // With east and west swapped the east arrow sends west.
+  window->session().settings.drive_directions = {'n', 's', 'w', 'e'};
+  mount.calls.clear();
+  Hold(Control<TArrowBar>(d, 118), QAbstractSlider::SliderSingleStepAdd, 1);
+  EXPECT_EQ(Puts().at(1), "#:Mw#");
+  // Focus in at the fast speed.
+  Control<QRadioButton>(d, 125)->click();
+  mount.calls.clear();
+  Hold(Control<TArrowBar>(d, 124), QAbstractSlider::SliderSingleStepSub, 2);
+  EXPECT_EQ(Puts(), (std::vector<std::string>{"#:FF#", "#:F+#", "#:FQ#"}));
+
+  boxes.clear();
+  Control<QPushButton>(d, 9)->click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Nyxel - Control Telescope");
+  EXPECT_EQ(boxes[0].text.substr(0, 32), "Enter a Messier or CNGC number a");
+
+  // A second command raises the open dialog; Finished closes it and the link stays open.
+  mount.calls.clear();
+  ASSERT_TRUE(window->RunCommand(kTelescopeControl));
+  EXPECT_EQ(window->findChildren<TMTDialog*>().size(), 1u);
+  EXPECT_TRUE(mount.calls.empty());
+  Control<QPushButton>(d, 2)->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(window->findChild<TMTDialog*>(), nullptr);
+  EXPECT_TRUE(window->observatory().link.TelescopeLinkOpen);
+}
+
+TEST_F(TelescopeTest, TheControlBoxDialogMovesThroughRelayBytes) {
+  UseInterface('b');
+  ASSERT_TRUE(window->RunCommand(kTelescopeControl));
+  auto* d = window->findChild<TCBDialog*>();
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->windowTitle(), QStringLiteral("Move Telescope"));
+  std::vector<std::string> opening = Calls();
+  EXPECT_EQ(std::vector<std::string>(opening.end() - 3, opening.end()),
+            (std::vector<std::string>{"Putc 13", "Putc 0", "Putc 0"}));
+  mount.calls.clear();
+  Hold(d->leftRight(), QAbstractSlider::SliderSingleStepSub, 2);
+  Hold(d->upDown(), QAbstractSlider::SliderSingleStepAdd, 1);
+  EXPECT_EQ(Calls(),
+            (std::vector<std::string>{"Putc 8", "Putc 24", "Putc 0", "Putc 4", "Putc 20", "Putc 0"}));
+}
+
+TEST_F(TelescopeTest, ALinkThatDoesNotOpenGreysTheCommand) {
+  UseInterface('l');
+  mount.fail_call = "Baud";
+  ASSERT_TRUE(window->RunCommand(kTelescopeControl));
+  EXPECT_EQ(window->findChild<TMTDialog*>(), nullptr);
+  std::vector<std::string> texts;
+  for (const auto& b : boxes) texts.push_back(b.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"ERROR " + std::to_string(kSerialLineFailed) + " ",
+                                             "Open Communications Failed", ""}));
+  EXPECT_EQ(window->session().settings.guide_interface, 'n');
+  EXPECT_FALSE(window->CommandEnabled(kTelescopeControl));
+}
+
+}  // namespace
+}  // namespace nyxel
