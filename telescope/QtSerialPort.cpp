@@ -138,7 +138,7 @@ int QtSerialPort::Dtr(char command) {
   if (!d.Open()) return kSerialNotOpen;
   if (command != kLineSet && command != kLineClear) return kSerialLineFailed;
   // A pseudo-terminal or an adapter without modem lines refuses; that counts as done.
-  d.port.setDataTerminalReady(command == kLineSet);
+  if (!d.port.setDataTerminalReady(command == kLineSet)) d.port.clearError();
   return 0;
 }
 
@@ -146,7 +146,7 @@ int QtSerialPort::Rts(char command) {
   Impl& d = *impl_;
   if (!d.Open()) return kSerialNotOpen;
   if (command != kLineSet && command != kLineClear) return kSerialLineFailed;
-  d.port.setRequestToSend(command == kLineSet);
+  if (!d.port.setRequestToSend(command == kLineSet)) d.port.clearError();
   return 0;
 }
 
@@ -164,6 +164,7 @@ int QtSerialPort::Gets(char* dest, int n) {
   Impl& d = *impl_;
   if (!d.Open()) return kSerialNotOpen;
   if (n <= 0) return 0;
+  d.port.clearError();
   d.ServePeer();
   d.AwaitPeerAnswer();
   QElapsedTimer total;
