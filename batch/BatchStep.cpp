@@ -1,9 +1,5 @@
 #include "batch/BatchStep.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
-
 namespace nyxel::batch {
 namespace {
 std::map<std::string, Step>& Registry() {
@@ -26,39 +22,6 @@ RegisterStep::RegisterStep(Step step) {
     return result == kStepOk && c.session.refresh_failures != failures ? kStepFailed : result;
   };
   Registry()[name] = std::move(step);
-}
-
-bool ParseOnOff(const std::string& text, bool& value) {
-  if (text == "on") {
-    value = true;
-    return true;
-  }
-  if (text == "off") {
-    value = false;
-    return true;
-  }
-  return false;
-}
-
-bool ParseInt(const std::string& text, long min, long max, long& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < min || v > max) return false;
-  value = v;
-  return true;
-}
-
-bool ParseDouble(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(text.c_str(), &end);
-  // "nan" and "inf" parse, but no dialog takes them and they would reach headers and tables.
-  if (errno != 0 || *end != '\0' || !std::isfinite(v)) return false;
-  value = v;
-  return true;
 }
 
 }  // namespace nyxel::batch

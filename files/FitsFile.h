@@ -2,7 +2,9 @@
 // FITS files of the program's one fixed shape: 72 cards read and written by position, a 512 x 290
 // 16-bit image, and for a colour image the three planes. No padding to 2,880 bytes: other copies of the
 // program recognise these files by their length.
+#include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "core/ImageStore.h"
 #include "files/FitsHeader.h"
@@ -34,5 +36,13 @@ int ReadFitsFile(const std::filesystem::path& file, Frame& image, ImageStore& st
 // Current-header files only: checks the header and takes the pixel rows in the file's coding; header
 // values, history and planes are left alone.
 int ReadFitsImageOnly(const std::filesystem::path& file, Frame& image);
+
+// The two readers on a file's bytes already in memory (what they do after reading the file).
+int DecodeFitsBytes(std::span<const uint8_t> bytes, Frame& image, ImageStore& store, FitsHeader& fits,
+                    bool colour, FitsHeaderKind kind);
+int DecodeFitsImageOnly(std::span<const uint8_t> bytes, Frame& image);
+
+// The longest file the readers take: a current-header colour file.
+inline constexpr std::uintmax_t kFitsLongestFile = kFitsHeaderBytes + kFitsDataBytes + 3ull * kFramePixels;
 
 }  // namespace nyxel

@@ -70,8 +70,11 @@ void ResetImageInfo(ProcessingHistory& history, FitsHeader& fits) {
 
 int LoadImageFile(ImageStore& store, FitsHeader& fits, Host& host, const std::filesystem::path& file) {
   store.CurrentFileName = file.filename().string();
-  // Only the rows and planes of a native file are needed from memory; FITS files are read by their reader.
-  const FileBytes in = ReadFileBytes(file, kRawColourLength);
+  // The whole file in one read: the longest file of either kind.
+  return LoadImageBytes(store, fits, host, ReadFileBytes(file, std::max(kRawColourLength, kFitsLongestFile)));
+}
+
+int LoadImageBytes(ImageStore& store, FitsHeader& fits, Host& host, const FileBytes& in) {
   if (!in.opened) return ShowMessage(host, 11), 11;
   const std::uintmax_t n = in.length;
   if (!IsNativeLength(n) && !IsFitsLength(n)) return ShowMessage(host, 12), 12;
@@ -83,7 +86,7 @@ int LoadImageFile(ImageStore& store, FitsHeader& fits, Host& host, const std::fi
     const FitsHeaderKind kind =
         (n == kFitsMonoLength || n == kFitsColourLength) ? FitsHeaderKind::Current : FitsHeaderKind::Old;
     // The reader replaces every text ResetImageInfo would clear, and only on success.
-    const int result = ReadFitsFile(file, store.CurrentFrame, store, fits, colour, kind);
+    const int result = DecodeFitsBytes(in.bytes, store.CurrentFrame, store, fits, colour, kind);
     if (result == kFitsFailed) return ShowMessage(host, 13), 13;
     if (result != kFitsOk) return ShowMessage(host, 14), 14;
   } else {
@@ -101,19 +104,22 @@ int LoadImageFile(ImageStore& store, FitsHeader& fits, Host& host, const std::fi
 }
 
 int LoadSecondImageFile(ImageStore& store, Host& host, const std::filesystem::path& file) {
-  const FileBytes in = ReadFileBytes(file, kRawColourLength);
+  return LoadSecondImageBytes(store, host, ReadFileBytes(file, std::max(kRawColourLength, kFitsLongestFile)));
+}
+
+int LoadSecondImageBytes(ImageStore& store, Host& host, const FileBytes& in) {
   const std::uintmax_t n = in.length;
   const bool accepted = n == kRawOldMonoLength || n == kRawOldMonoLength2 || n == kRawMonoLength ||
                         n == kRawOldColourLength || n == kRawColourLength || n == kFitsMonoLength ||
                         n == kFitsColourLength;
   if (!in.opened || !accepted) return ShowMessage(host, 16), 1;
   if (n == kFitsMonoLength || n == kFitsColourLength) {
-    const int result = ReadFitsImageOnly(file, store.SecondFrame);
+    const int result = DecodeFitsImageOnly(in.bytes, store.SecondFrame);
     if (result == kFitsFailed) return ShowMessage(host, 13), 1;
     if (result != kFitsOk) return ShowMessage(host, 14), 2;
     return 0;
   }
-  if (!in.complete) return ShowMessage(host, 16), 1;
+  if (!in.complete || in.bytes.size() < n) return ShowMessage(host, 16), 1;
   ReadRows(in.bytes, n, store.SecondFrame);
   return 0;
 }

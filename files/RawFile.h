@@ -34,9 +34,14 @@ void ResetImageInfo(ProcessingHistory& history, FitsHeader& fits);
 // A refused or failed load changes nothing but CurrentFileName.
 int LoadImageFile(ImageStore& store, FitsHeader& fits, Host& host, const std::filesystem::path& file);
 
+// LoadImageFile on a file already read (what it does after the read): the fuzzers' way in.
+struct FileBytes;
+int LoadImageBytes(ImageStore& store, FitsHeader& fits, Host& host, const FileBytes& in);
+
 // Loads the 16-bit rows of a native or current-header FITS file into SecondFrame. Returns 0, 1 when
 // the file could not be used, 2 when the FITS header is not this program's (a message was shown).
 int LoadSecondImageFile(ImageStore& store, Host& host, const std::filesystem::path& file);
+int LoadSecondImageBytes(ImageStore& store, Host& host, const FileBytes& in);
 
 // Writes CurrentFrame (and the planes when ColourConverted) as a native file, under the busy cursor.
 // Shows its own messages. Returns 0, or the number of the message shown (17, 18, 19); a failed save

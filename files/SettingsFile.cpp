@@ -393,6 +393,11 @@ int LoadSettings(Settings& s, const Drive& drive, Host& host, std::string_view f
     host.MessageBox(kNoSettingsFileWarning, "");
     return 2;
   }
+  const int decoded = DecodeSettings(bytes, s, host);
+  return decoded == kSettingsRewrite ? SaveSettings(s, drive, file) : decoded;
+}
+
+int DecodeSettings(std::span<const uint8_t> bytes, Settings& s, Host& host) {
   Decoder decoder(bytes);
   for (Field field : kFields) {
     switch (field(decoder, s, host)) {
@@ -402,7 +407,7 @@ int LoadSettings(Settings& s, const Drive& drive, Host& host, std::string_view f
         host.MessageBox(kNoSettingsFileWarning, "");
         return 2;
       case Outcome::Rewrite:
-        return SaveSettings(s, drive, file);
+        return kSettingsRewrite;
     }
   }
   return 0;

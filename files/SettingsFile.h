@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,11 @@ inline constexpr std::string_view kNoSettingsFileWarning =
 // values), 3 when a rewrite failed. An invalid field stops reading and rewrites the file from the
 // current values; the invalid value itself is not taken.
 int LoadSettings(Settings& s, const Drive& drive, Host& host, std::string_view file = kSettingsFilePath);
+
+// The field-by-field reading of LoadSettings on the file's bytes: 0, 2 when they end early (the warning
+// shown), or kSettingsRewrite when an invalid field stopped the reading (the caller rewrites the file).
+inline constexpr int kSettingsRewrite = -1;
+int DecodeSettings(std::span<const uint8_t> bytes, Settings& s, Host& host);
 
 // Writes every setting to the file. Returns 0, or 3 when the file could not be written; a failed
 // save leaves the previous file as it was. Shows nothing.

@@ -125,8 +125,9 @@ std::string IsoDateObs(const std::string& date_obs, const std::string& time_obs)
   if (ReadNumber(t, at, 2, 2, hour) && at < t.size() && t[at++] == ':' && ReadNumber(t, at, 2, 2, minute) &&
       at < t.size() && t[at++] == ':' && ReadNumber(t, at, 2, 2, second) && hour < 24 && minute < 60 &&
       second < 60) {
-    std::snprintf(text, sizeof text, "T%02d:%02d:%02d", hour, minute, second);
-    iso += text;
+    char clock_text[48];  // room for any int, so no compiler sees a truncation
+    std::snprintf(clock_text, sizeof clock_text, "T%02d:%02d:%02d", hour, minute, second);
+    iso += clock_text;
   }
   return iso;
 }
