@@ -166,8 +166,9 @@ bool ExposureRunner::Expose() {
   if (self_guided_) {
     if (!rig_.self_guide || !rig_.self_guide->SetUp()) return false;
   }
-  // 6. The wait.
-  if (host_timed) {
+  // 6. The wait. An abort before it leaves nothing to wait for.
+  if (st_.ExposureAborted) {
+  } else if (host_timed) {
     uint32_t deadline = Now() + static_cast<uint32_t>(ms);
     const uint32_t step_ms = std::max(1, ms / f);
     uint32_t next_step = Now() + step_ms;

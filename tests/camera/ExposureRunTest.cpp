@@ -116,6 +116,18 @@ TEST(ExposureRun, TimingAndClearsPerUnit) {
   }
 }
 
+TEST(ExposureRun, AbortBeforeTheWaitEndsAtOnce) {
+  RunRig r;
+  r.rig.run.ExposureUnit = 'm';
+  r.rig.run.ExposureValue = 10;
+  ASSERT_TRUE(BeginCameraCommand(r.rig));
+  const uint32_t start = r.clock.NowMs();
+  r.host.abort_on_pump = 1;  // the key press is waiting before the integration starts
+  TakePhoto(r.rig);
+  EXPECT_TRUE(r.rig.state.ExposureAborted);
+  EXPECT_LT(ElapsedMs(r.clock.NowMs(), start), 100) << "no ten-minute wait for an exposure already aborted";
+}
+
 TEST(ExposureRun, AbortDuringLongExposureKeepsPictureAndEndsRun) {
   RunRig r;
   r.rig.run.ExposureUnit = 's';
