@@ -10,6 +10,7 @@
 
 #include "core/Display.h"
 #include "core/History.h"
+#include "processing/MedianKernel.h"
 
 namespace nyxel {
 namespace {
@@ -87,80 +88,13 @@ void ConvolveFixed(ImageStore& store) {
   }
 }
 
-// The conditional median, eight neighbouring pixels at a time. The median depends only on the window's
-// values, so instead of taking the largest value n / 2 + 1 times it uses forgetful selection: keep
-// n / 2 + 2 values, drop their smallest and largest (neither can be the median), add the next value, and
-// repeat until three remain, whose middle is the median. Each step is a vector min and max; pixels are
-// biased by 0x8000 so the signed 16-bit instructions order them as unsigned values.
-constexpr int kLanes = 8;
-typedef int16_t Lanes __attribute__((vector_size(16)));
-constexpr Lanes kBias = {INT16_MIN, INT16_MIN, INT16_MIN, INT16_MIN,
-                         INT16_MIN, INT16_MIN, INT16_MIN, INT16_MIN};
-
-inline Lanes LoadLanes(const uint16_t* p) {
-  Lanes v;
-  std::memcpy(&v, p, sizeof v);
-  return v ^ kBias;
-}
-
-inline void Order(Lanes& low, Lanes& high) {
-  const Lanes a = low, b = high;
-  low = a < b ? a : b;
-  high = a < b ? b : a;
-}
-
-template <int R>
-void MedianLanes(const uint16_t* src, int y, int x0, int power_tenths, uint16_t* dst) {
-  constexpr int kSide = 2 * R + 1;
-  constexpr int kCount = kSide * kSide;
-  constexpr int kKeep = kCount / 2 + 2;
-  const uint16_t* corner = src + PixelIndex(y - R, x0 - R);
-  auto load = [corner](int k) { return LoadLanes(corner + (k / kSide) * kFrameWidth + k % kSide); };
-  Lanes buffer[kKeep];
-  Lanes high = kBias;                              // 0
-  // The minimum never starts above 65,000 (biased without overflow: 65,000 ^ 0x8000).
-  Lanes low = kBias ^ static_cast<int16_t>(static_cast<uint16_t>(65000));
-  for (int k = 0; k < kCount; ++k) {
-    const Lanes v = load(k);
-    low = v < low ? v : low;
-    high = v < high ? high : v;
-  }
-  for (int k = 0; k < kKeep; ++k) buffer[k] = load(k);
-  int start = 0;
-  for (int next = kKeep; next < kCount; ++next) {
-    for (int i = start + 1; i < kKeep; ++i) Order(buffer[start], buffer[i]);
-    for (int i = start + 1; i < kKeep - 1; ++i) Order(buffer[i], buffer[kKeep - 1]);
-    ++start;
-    buffer[kKeep - 1] = load(next);
-  }
-  // Three remain: the middle one.
-  Order(buffer[start], buffer[start + 1]);
-  Order(buffer[start + 1], buffer[start + 2]);
-  Order(buffer[start], buffer[start + 1]);
-  uint16_t median[kLanes], lowest[kLanes], highest[kLanes];
-  const Lanes m = buffer[start + 1] ^ kBias, lo = low ^ kBias, hi = high ^ kBias;
-  std::memcpy(median, &m, sizeof median);
-  std::memcpy(lowest, &lo, sizeof lowest);
-  std::memcpy(highest, &hi, sizeof highest);
-  const uint16_t* in = src + PixelIndex(y, x0);
-  uint16_t* out = dst + PixelIndex(y, x0);
-  for (int l = 0; l < kLanes; ++l) {
-    // (max - min) x 0.1 x power, truncated; in integers it is exact.
-    const int threshold = (highest[l] - lowest[l]) * power_tenths / 10;
-    if (std::abs(median[l] - in[l]) > threshold) out[l] = median[l];
-  }
-}
-
+// The conditional median, row by row (see MedianKernel.h).
 template <int R>
 void Median(ImageStore& store, int power_tenths) {
   const uint16_t* src = store.CurrentFrame.data();
   uint16_t* dst = store.SecondFrame.data();
-  constexpr int kLast = kFrameWidth - R - kLanes;  // the last group ends at column 511 - R
-  for (int y = FirstRow(store, R); y < kFrameHeight - R; ++y) {
-    // The last group overlaps the one before; it recomputes the same values from CurrentFrame.
-    for (int x = R; x < kFrameWidth - R; x += kLanes)
-      MedianLanes<R>(src, y, std::min(x, kLast), power_tenths, dst);
-  }
+  for (int y = FirstRow(store, R); y < kFrameHeight - R; ++y)
+    ConditionalMedianRow(src, dst, R, y, power_tenths);
 }
 
 void KernelFilter(ImageStore& store, int radius, int kernel, int divisor, const char* line) {

@@ -12,6 +12,7 @@
 #include "core/RecordingHost.h"
 #include "processing/Colour.h"
 #include "processing/Filter.h"
+#include "processing/Simd.h"
 #include "processing/Stretch.h"
 #include "tests/processing/legacy/Legacy.h"
 
@@ -134,17 +135,27 @@ std::string HostDifferences(const RecordingHost& got, const RecordingHost& want)
 
 using StoreOp = std::function<void(ImageStore&, Host&)>;
 
-// Runs the fast and the legacy operation on two copies of the same store and compares everything.
+// Runs the legacy operation and, on every kernel path, the fast one on copies of the same store and
+// compares everything.
 void ExpectSame(const std::string& name, const ImageStore& start, const StoreOp& fast, const StoreOp& old) {
   static auto a = NewStore();
   static auto b = NewStore();
-  *a = start;
   *b = start;
-  RecordingHost host_a, host_b;
-  fast(*a, host_a);
+  RecordingHost host_b;
   old(*b, host_b);
-  EXPECT_EQ(Differences(*a, *b), "") << name;
-  EXPECT_EQ(HostDifferences(host_a, host_b), "") << name;
+  for (const SimdPath path : {SimdPath::kScalar, SimdPath::kVector, SimdPath::kAvx2}) {
+    if (path > BestSimdPath()) continue;
+    SetSimdPath(path);
+    *a = start;
+    RecordingHost host_a;
+    fast(*a, host_a);
+    const std::string on = name + (path == SimdPath::kScalar   ? " (scalar)"
+                                   : path == SimdPath::kVector ? " (vector)"
+                                                               : " (avx2)");
+    EXPECT_EQ(Differences(*a, *b), "") << on;
+    EXPECT_EQ(HostDifferences(host_a, host_b), "") << on;
+  }
+  SetSimdPath(BestSimdPath());
 }
 
 TEST(FastPathsTest, FiltersMatchTheLegacyCode) {
