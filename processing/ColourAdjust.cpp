@@ -4,6 +4,7 @@
 
 #include "core/Display.h"
 #include "processing/Colour.h"
+#include "processing/MedianKernel.h"
 
 namespace nyxel {
 namespace {
@@ -48,33 +49,6 @@ void DetailRow(const uint8_t* plane, uint8_t* detail, int row) {
     const int sum = v3[x] + v2[x - 1] + v2[x + 1] + v1[x - 2] + v1[x + 2] + v0[x - 3] + v0[x + 3];
     const int blur = std::min(sum / kBlurDivisor, 255);
     out[x] = static_cast<uint8_t>(blur < d[x] ? d[x] - blur : 0);
-  }
-}
-
-// One row of 5 x 5 medians (the 13th of 25 values), with a running histogram along the row.
-void MedianRow(const uint8_t* plane, uint8_t* median, int row) {
-  constexpr int kRank = 13;
-  std::array<int, 256> histogram{};
-  int x = kAntiAliasFirst;
-  for (int dy = -2; dy <= 2; ++dy) {
-    for (int dx = -2; dx <= 2; ++dx) ++histogram[plane[PixelIndex(row + dy, x + dx)]];
-  }
-  // below = how many window values are smaller than `m`.
-  int m = 0;
-  int below = 0;
-  while (below + histogram[m] < kRank) below += histogram[m++];
-  median[PixelIndex(row, x)] = static_cast<uint8_t>(m);
-  for (++x; x <= kAntiAliasLastColumn; ++x) {
-    for (int dy = -2; dy <= 2; ++dy) {
-      const int leaving = plane[PixelIndex(row + dy, x - 3)];
-      const int entering = plane[PixelIndex(row + dy, x + 2)];
-      --histogram[leaving];
-      ++histogram[entering];
-      below += (entering < m) - (leaving < m);
-    }
-    while (below >= kRank) below -= histogram[--m];
-    while (below + histogram[m] < kRank) below += histogram[m++];
-    median[PixelIndex(row, x)] = static_cast<uint8_t>(m);
   }
 }
 
@@ -153,7 +127,7 @@ void AntiAlias(ImageStore& store, Host& host) {
   for (int row = kAntiAliasFirst; row <= kAntiAliasLastRow; ++row) {
     for (int k = 0; k < 3; ++k) {
       DetailRow(planes[k]->data(), details[k]->data(), row);
-      MedianRow(planes[k]->data(), medians[k]->data(), row);
+      Median5Row(planes[k]->data(), medians[k]->data(), row, kAntiAliasFirst, kAntiAliasLastColumn);
     }
     host.ProgressSetPosition((row - kAntiAliasFirst + 1) * 100 / (kAntiAliasLastRow - kAntiAliasFirst + 1));
   }
