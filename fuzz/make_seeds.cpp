@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   }
   const fs::path out = argv[1];
   const fs::path work = out / "files";
-  for (const char* d : {"raw_loader", "fits_reader", "settings", "batch_args", "files"})
+  for (const char* d : {"raw_loader", "fits_reader", "settings", "batch_args", "lx200_replies", "files"})
     fs::create_directories(out / d);
 
   auto store = ImageStore::Create();
@@ -139,6 +139,24 @@ int main(int argc, char** argv) {
       bytes.push_back(0);
     }
     Write(out / "batch_args" / ("seed" + std::to_string(n++)), bytes);
+  }
+  // Telescope replies: parameters, then length-prefixed pieces of what a mount answers (the go-to's
+  // status, a refusal's text, the object information).
+  const std::vector<std::vector<std::string>> replies = {
+      {"M42 EX 4.0 NBL 66' 3", "0", "M42 EX 4.0 NBL 66'"},
+      {"", "1", "Object Below Horizon#", "M31 SG 3.5"},
+      {"STAR 123#"},
+  };
+  n = 0;
+  for (const auto& pieces : replies) {
+    for (uint8_t op = 0; op < 3; ++op) {
+      std::vector<uint8_t> bytes = {op, 0, 0, 42, 30};
+      for (const auto& piece : pieces) {
+        bytes.push_back(static_cast<uint8_t>(piece.size()));
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+      }
+      Write(out / "lx200_replies" / ("seed" + std::to_string(n++)), bytes);
+    }
   }
   fs::remove_all(work);
   return 0;
