@@ -1,7 +1,12 @@
 #include "processing/Stretch.h"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "core/Display.h"
@@ -43,14 +48,62 @@ void FillTable(StretchTable& table, Fast fast, Exact exact) {
   for (int i = 0; i < kStretchTableSize; ++i) PutEntry(table, i, fast(i), exact);
 }
 
+// The last table each builder made and the parameters it was made for: the same stretch again is a copy.
+struct TableCache {
+  bool valid = false;
+  std::array<uint64_t, 2> key{};
+  StretchTable table;
+};
+
+enum CacheSlot {
+  kNormalSlot,
+  kPowerSlot,
+  kSineSlot,
+  kBackgroundSlot,
+  kNonLinearSlot,
+  kLogSlot,
+  kAntilogSlot,
+  kNonLinear14Slot,
+  kSlotCount
+};
+
+struct TableCaches {
+  std::mutex lock;
+  std::array<TableCache, kSlotCount> slots;
+};
+
+TableCaches& Caches() {
+  static const auto caches = std::make_unique<TableCaches>();
+  return *caches;
+}
+
+uint64_t Bits(double v) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  return bits;
+}
+
+template <class Build>
+void Cached(CacheSlot slot, uint64_t key0, uint64_t key1, StretchTable& table, Build build) {
+  TableCaches& caches = Caches();
+  std::lock_guard<std::mutex> guard(caches.lock);
+  TableCache& cache = caches.slots[slot];
+  if (cache.valid && cache.key[0] == key0 && cache.key[1] == key1) {
+    table = cache.table;
+    return;
+  }
+  build(table);
+  cache.table = table;
+  cache.key = {key0, key1};
+  cache.valid = true;
+}
+
 void StretchAndNote(ImageStore& store, Host& host, const StretchTable& table, const std::string& line) {
   ApplyStretchTable(store, host, table);
   AddHistoryLine(store.History, line);
 }
 
-}  // namespace
-
-void BuildNormalTable(StretchTable& table, int black, int white) {
+void BuildNormal(StretchTable& table, int black, int white) {
   const long double k = 255.0L / static_cast<long double>(white - black);
   const double fast_k = 255.0 / (white - black);
   const int low = 128 * black;
@@ -67,7 +120,7 @@ void BuildNormalTable(StretchTable& table, int black, int white) {
   }
 }
 
-void BuildPowerTable(StretchTable& table, double power) {
+void BuildPower(StretchTable& table, double power) {
   // i^g / 32768^(g - 1) = 2^(g log2 i - 15 (g - 1)): two cheap calls instead of pow.
   const double shift = 15.0 * (power - 1.0);
   const long double g = power;
@@ -79,20 +132,34 @@ void BuildPowerTable(StretchTable& table, double power) {
   }
 }
 
-void BuildSineTable(StretchTable& table) {
+void BuildSine(StretchTable& table) {
   constexpr long double kScale = 9.585889570552147e-05L;  // 3.125 / 32,600
   auto exact = [](int i) {
     return (std::sin(static_cast<long double>(i - 16384) * kScale) + 1.0L) * 16383.0L;
   };
-  // The sine is odd about entry 16,384, so one call serves both sides.
+  // sin((128 j + m) h) = sin(128 j h) cos(m h) + cos(128 j h) sin(m h): 258 sines and cosines instead of
+  // one per entry, each entry a few ulp from the sine (the guard needs 1e-7 of an entry).
+  constexpr int kStep = 128;
+  const double h = static_cast<double>(kScale);
+  double coarse_sin[16384 / kStep + 1], coarse_cos[16384 / kStep + 1], fine_sin[kStep], fine_cos[kStep];
+  for (int j = 0; j <= 16384 / kStep; ++j) {
+    coarse_sin[j] = std::sin(j * kStep * h);
+    coarse_cos[j] = std::cos(j * kStep * h);
+  }
+  for (int m = 0; m < kStep; ++m) {
+    fine_sin[m] = std::sin(m * h);
+    fine_cos[m] = std::cos(m * h);
+  }
+  // The sine is odd about entry 16,384, so one value serves both sides.
   for (int k = 0; k <= 16384; ++k) {
-    const double s = std::sin(k * static_cast<double>(kScale));
+    const int j = k / kStep, m = k % kStep;
+    const double s = coarse_sin[j] * fine_cos[m] + coarse_cos[j] * fine_sin[m];
     if (16384 + k < kStretchTableSize) PutEntry(table, 16384 + k, (1.0 + s) * 16383.0, exact);
     PutEntry(table, 16384 - k, (1.0 - s) * 16383.0, exact);
   }
 }
 
-void BuildBackgroundTable(StretchTable& table, int black_level) {
+void BuildBackground(StretchTable& table, int black_level) {
   const long double k = 255.0L / static_cast<long double>(257 - black_level);
   const double fast_k = 255.0 / (257 - black_level);
   const int threshold = 128 * black_level - 256;
@@ -105,8 +172,6 @@ void BuildBackgroundTable(StretchTable& table, int black_level) {
     }
   }
 }
-
-namespace {
 
 // P x scale x x / (x (P - 1) + 1) with x = i / scale.
 void BuildRationalTable(StretchTable& table, double power, double scale) {
@@ -124,25 +189,64 @@ void BuildRationalTable(StretchTable& table, double power, double scale) {
       });
 }
 
-}  // namespace
-
-void BuildNonLinearTable(StretchTable& table, int power) {
-  BuildRationalTable(table, power, 32768.0);
-}
-
-void BuildLogTable(StretchTable& table) {
+void BuildLog(StretchTable& table) {
   FillTable(
       table, [](int i) { return std::log(i + 1.0) * 3151.0; },
       [](int i) { return std::log(static_cast<long double>(i) + 1.0L) * 3151.0L; });
 }
 
-void BuildAntilogTable(StretchTable& table) {
+void BuildAntilog(StretchTable& table) {
   constexpr long double kScale = 0.00031735956839098697L;
-  // The brightest entries would exceed the table's range; Entry holds them at 32,767 rather than
-  // letting them wrap to small values.
+  // exp((128 j + m) s) = exp(128 j s) exp(m s): 384 exponentials instead of one per entry; the product
+  // is within a few ulp, far inside the guard. The brightest entries would exceed the table's range;
+  // Entry holds them at 32,767 rather than letting them wrap to small values.
+  constexpr int kStep = 128;
+  const double s = static_cast<double>(kScale);
+  double coarse[kStretchTableSize / kStep], fine[kStep];
+  for (int j = 0; j < kStretchTableSize / kStep; ++j) coarse[j] = std::exp(j * kStep * s);
+  for (int m = 0; m < kStep; ++m) fine[m] = std::exp(m * s);
   FillTable(
-      table, [](int i) { return std::exp(i * static_cast<double>(kScale)) - 1.0; },
+      table, [&](int i) { return coarse[i / kStep] * fine[i % kStep] - 1.0; },
       [](int i) { return std::exp(static_cast<long double>(i) * kScale) - 1.0L; });
+}
+
+}  // namespace
+
+void BuildNormalTable(StretchTable& table, int black, int white) {
+  Cached(kNormalSlot, static_cast<uint64_t>(black), static_cast<uint64_t>(white), table,
+         [&](StretchTable& t) { BuildNormal(t, black, white); });
+}
+
+void BuildPowerTable(StretchTable& table, double power) {
+  Cached(kPowerSlot, Bits(power), 0, table, [&](StretchTable& t) { BuildPower(t, power); });
+}
+
+void BuildSineTable(StretchTable& table) {
+  Cached(kSineSlot, 0, 0, table, BuildSine);
+}
+
+void BuildBackgroundTable(StretchTable& table, int black_level) {
+  Cached(kBackgroundSlot, static_cast<uint64_t>(black_level), 0, table,
+         [&](StretchTable& t) { BuildBackground(t, black_level); });
+}
+
+void BuildNonLinearTable(StretchTable& table, int power) {
+  Cached(kNonLinearSlot, static_cast<uint64_t>(power), 0, table,
+         [&](StretchTable& t) { BuildRationalTable(t, power, 32768.0); });
+}
+
+void BuildLogTable(StretchTable& table) {
+  Cached(kLogSlot, 0, 0, table, BuildLog);
+}
+
+void BuildAntilogTable(StretchTable& table) {
+  Cached(kAntilogSlot, 0, 0, table, BuildAntilog);
+}
+
+void ForgetStretchTables() {
+  TableCaches& caches = Caches();
+  std::lock_guard<std::mutex> guard(caches.lock);
+  for (TableCache& cache : caches.slots) cache.valid = false;
 }
 
 void BuildInvertTable(StretchTable& table) {
@@ -150,7 +254,8 @@ void BuildInvertTable(StretchTable& table) {
 }
 
 void BuildNonLinearTable14(StretchTable& table, double power, ProcessingHistory& history) {
-  BuildRationalTable(table, power, 16384.0);
+  Cached(kNonLinear14Slot, Bits(power), 0, table,
+         [&](StretchTable& t) { BuildRationalTable(t, power, 16384.0); });
   AddHistoryLine(history, "Non-Linear Stretch : power " + std::to_string(static_cast<long>(power)));
 }
 
