@@ -1,0 +1,275 @@
+// The libusb transport against cameras on an emulated USB bus: the same simulator that answers in
+// process answers here from behind usbfs, so everything between the protocol code and the wire runs
+// for real (the device scan, the claims, SET_REPORT, the bulk loop, its time limit, an unplug).
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "camera/Camera.h"
+#include "camera/CameraProtocol.h"
+#include "camera/LibusbTransport.h"
+#include "camera/sim/SimulatedCamera.h"
+#include "camera/sim/SimulatedSky.h"
+#include "core/RecordingHost.h"
+#include "tests/camera/usb/UsbTestbed.h"
+
+namespace nyxel {
+namespace {
+
+using test::EmulatedCamera;
+using test::EmulatedDeviceShape;
+using test::UsbTestbed;
+using WallClock = std::chrono::steady_clock;
+
+// A simulated camera on its own clock and sky; two brains with one seed answer alike.
+struct Brain {
+  explicit Brain(uint32_t seed = 7) : sky(clock), sim(sky, Options(seed)) {}
+  static SimulatedCameraOptions Options(uint32_t seed) {
+    SimulatedCameraOptions options;
+    options.seed = seed;
+    return options;
+  }
+  SimulatedClock clock{5000};
+  SimulatedSky sky;
+  SimulatedCamera sim;
+};
+
+// The protocol code on one transport, as the exposure run and focus mode drive it.
+struct Rig {
+  Rig(CameraTransport& transport, Clock& clock_) : camera(transport, host, clock_) {}
+  RecordingHost host;
+  Camera camera;
+  std::unique_ptr<Frame> frame = std::make_unique<Frame>();
+};
+
+enum class Read { FullFrame, Window };
+
+// Clear, start, the host-timed wait (sending clear), end, full-frame read; or a camera-timed window.
+bool Expose(Camera& camera, Read read, Frame& dest) {
+  if (read == Read::Window) {
+    camera.ExposureMs = 200;
+    return ReadWindow(camera, dest);
+  }
+  camera.ExposureMs = 700;
+  SendControl(camera, kControlClear);
+  SendControl(camera, kControlStartIntegration);
+  HostWait(camera, camera.ExposureMs);
+  SendControl(camera, kControlClear);
+  SendControl(camera, kControlEndIntegration);
+  return ReadFullFrame(camera, dest);
+}
+
+class EmulatedUsb : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string why = UsbTestbed::WhyUnusable();
+    if (!why.empty()) GTEST_SKIP() << why;
+    bed = std::make_unique<UsbTestbed>();
+  }
+  std::unique_ptr<UsbTestbed> bed;
+};
+
+TEST_F(EmulatedUsb, ScanFindsTheCameraAndLeavesOtherHidDevicesAlone) {
+  Brain brain, keyboard_brain;
+  EmulatedDeviceShape keyboard_shape;
+  keyboard_shape.address = 3;
+  keyboard_shape.vendor_id = 0x046d;
+  keyboard_shape.product_id = 0xc31c;
+  keyboard_shape.vendor_interface = false;
+  EmulatedCamera keyboard(*bed, keyboard_brain.sim, keyboard_shape);
+  EmulatedCamera device(*bed, brain.sim);
+  LibusbTransport transport;
+  Rig rig(transport, brain.clock);
+
+  EXPECT_TRUE(FindCamera(rig.camera, true));
+  ASSERT_TRUE(rig.camera.CameraPresent);
+  ASSERT_EQ(rig.host.Texts().size(), 1u);
+  EXPECT_EQ(rig.host.Texts()[0].rfind("Camera Found, Hid = ", 0), 0u) << rig.host.Texts()[0];
+  EXPECT_NE(rig.camera.HidHandle, 0);
+  EXPECT_NE(rig.camera.BlockIOHandle, 0);
+  EXPECT_NE(rig.camera.HidHandle, rig.camera.BlockIOHandle);
+
+  // The table as the in-process simulator fills it: the ids, and the image interface's own name.
+  Brain reference;
+  Rig reference_rig(reference.sim, reference.clock);
+  ASSERT_TRUE(FindCamera(reference_rig.camera, false));
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const UsbDeviceEntry& got = rig.camera.UsbDeviceTable[i];
+    const UsbDeviceEntry& want = reference_rig.camera.UsbDeviceTable[i];
+    EXPECT_EQ(got.VendorId, want.VendorId);
+    EXPECT_EQ(got.ProductId, want.ProductId);
+    EXPECT_EQ(got.Manufacturer, want.Manufacturer);
+    EXPECT_EQ(got.Product, want.Product);
+  }
+  EXPECT_EQ(rig.camera.UsbDeviceTable[0].Product, "RV9 image channel");
+
+  // usbhid was detached from the camera's HID interface and both interfaces are held.
+  EXPECT_FALSE(device.HidDriverBound());
+  std::vector<int> claimed = device.ClaimedInterfaces();
+  std::sort(claimed.begin(), claimed.end());
+  EXPECT_EQ(claimed, (std::vector<int>{0, 1}));
+  EXPECT_EQ(device.UnknownRequests(), std::vector<std::string>{});
+  // The keyboard is never opened, claimed or detached.
+  EXPECT_TRUE(keyboard.HidDriverBound());
+  EXPECT_TRUE(keyboard.ClaimedInterfaces().empty());
+  EXPECT_TRUE(keyboard.Controls().empty());
+
+  // Another scan reuses what is open.
+  const int hid = rig.camera.HidHandle, blockio = rig.camera.BlockIOHandle;
+  EXPECT_TRUE(FindCamera(rig.camera, false));
+  EXPECT_EQ(rig.camera.HidHandle, hid);
+  EXPECT_EQ(rig.camera.BlockIOHandle, blockio);
+}
+
+struct FrameCase {
+  const char* name;
+  Read read;
+  size_t chunk_bytes;  // the most the camera completes per bulk transfer
+};
+
+TEST_F(EmulatedUsb, FramesArriveByteForByteAsInProcess) {
+  const std::vector<FrameCase> cases = {
+      {"full frame in one transfer", Read::FullFrame, SIZE_MAX},
+      {"full frame a sensor line per transfer", Read::FullFrame, kSensorLineBytes},
+      {"full frame in odd pieces", Read::FullFrame, 100000},
+      {"window", Read::Window, SIZE_MAX},
+      {"window in short packets", Read::Window, 1000},
+  };
+  for (const FrameCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Brain reference, brain;
+    Rig in_process(reference.sim, reference.clock);
+    ASSERT_TRUE(FindCamera(in_process.camera, false));
+
+    EmulatedCamera device(*bed, brain.sim);
+    device.SetChunkBytes(c.chunk_bytes);
+    LibusbTransport transport;
+    Rig usb(transport, brain.clock);
+    ASSERT_TRUE(FindCamera(usb.camera, false));
+    ASSERT_TRUE(usb.camera.CameraPresent);
+
+    // Two exposures in a row, so the second starts where the first one left the camera.
+    for (int exposure = 0; exposure < 2; ++exposure) {
+      SCOPED_TRACE(exposure);
+      ASSERT_TRUE(Expose(in_process.camera, c.read, *in_process.frame));
+      const auto started = WallClock::now();
+      ASSERT_TRUE(Expose(usb.camera, c.read, *usb.frame)) << ::testing::PrintToString(usb.host.Texts());
+      EXPECT_LT(WallClock::now() - started, std::chrono::seconds(5));
+      EXPECT_TRUE(usb.host.Texts().empty()) << usb.host.Texts().front();
+
+      const size_t length = c.read == Read::Window ? kWindowReadLength : kFullFrameReadLength;
+      EXPECT_EQ(usb.camera.ReadLength, length);
+      EXPECT_EQ(std::memcmp(usb.camera.ReceiveBuffer.data(), in_process.camera.ReceiveBuffer.data(), length),
+                0);
+      EXPECT_TRUE(*usb.frame == *in_process.frame);
+      EXPECT_EQ(brain.sim.last_exposure_ms, reference.sim.last_exposure_ms);
+      EXPECT_EQ(brain.clock.NowMs(), reference.clock.NowMs());
+    }
+    EXPECT_EQ(device.BulkBytesSent(), 2 * usb.camera.ReadLength);
+
+    // The camera got the same commands at the same moments.
+    ASSERT_EQ(brain.sim.commands.size(), reference.sim.commands.size());
+    for (size_t i = 0; i < brain.sim.commands.size(); ++i) {
+      EXPECT_EQ(brain.sim.commands[i].bytes, reference.sim.commands[i].bytes) << i;
+      EXPECT_EQ(brain.sim.commands[i].time_ms, reference.sim.commands[i].time_ms) << i;
+    }
+    // On the wire: SET_REPORT of output report 0 to the HID interface, eight data bytes, no id byte.
+    size_t set_reports = 0;
+    for (const EmulatedCamera::ControlTransfer& t : device.Controls()) {
+      if (t.request_type != 0x21) continue;
+      ++set_reports;
+      EXPECT_EQ(t.request, 0x09);
+      EXPECT_EQ(t.value, 0x0200);
+      EXPECT_EQ(t.index, 0);
+      EXPECT_EQ(t.data.size(), 8u);
+    }
+    EXPECT_EQ(set_reports, brain.sim.commands.size());
+    EXPECT_EQ(device.UnknownRequests(), std::vector<std::string>{});
+  }
+}
+
+struct ReportCase {
+  const char* name;
+  std::vector<uint8_t> report;  // as handed to the transport: report id first
+  int expect_error;
+  uint16_t expect_value;     // wValue of the SET_REPORT
+  size_t expect_wire_bytes;  // its data stage
+  bool expect_camera_took_it;
+};
+
+TEST_F(EmulatedUsb, CommandReportsOnTheWire) {
+  const std::vector<ReportCase> cases = {
+      {"report id 0: the id stays off the wire", {0, 2, 1, 0, 0, 0, 0, 0, 0}, 0, 0x0200, 8, true},
+      {"report id 3: the id leads the data", {3, 2, 1, 0, 0, 0, 0, 0, 0}, EPIPE, 0x0203, 9, false},
+      {"seven bytes: the camera stalls", {0, 2, 1, 0, 0, 0, 0, 0}, EPIPE, 0x0200, 7, false},
+  };
+  Brain brain;
+  EmulatedCamera device(*bed, brain.sim);
+  LibusbTransport transport;
+  Rig rig(transport, brain.clock);
+  ASSERT_TRUE(FindCamera(rig.camera, false));
+  for (const ReportCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t commands = brain.sim.commands.size();
+    const size_t controls = device.Controls().size();
+    EXPECT_EQ(transport.WriteReport(rig.camera.HidHandle, c.report), c.expect_error);
+    const std::vector<EmulatedCamera::ControlTransfer> seen = device.Controls();
+    ASSERT_EQ(seen.size(), controls + 1);
+    EXPECT_EQ(seen.back().request_type, 0x21);
+    EXPECT_EQ(seen.back().request, 0x09);
+    EXPECT_EQ(seen.back().value, c.expect_value);
+    EXPECT_EQ(seen.back().data.size(), c.expect_wire_bytes);
+    EXPECT_EQ(device.Reports().back(), c.report);
+    EXPECT_EQ(brain.sim.commands.size(), commands + (c.expect_camera_took_it ? 1 : 0));
+  }
+  // The longest payload goes out whole as a 255-byte report; the camera refuses it and the user is told.
+  const std::vector<uint8_t> payload(kMaxReportPayload, 0x11);
+  WriteUSBdevice(rig.camera, payload);
+  EXPECT_EQ(device.Controls().back().data.size(), kMaxReportPayload);
+  EXPECT_EQ(rig.host.Texts(), std::vector<std::string>{"Error 32 trying to send command to USB \n"});
+  EXPECT_TRUE(rig.camera.CameraPresent);
+  // A handle of the other class is refused before anything reaches the bus.
+  const size_t controls = device.Controls().size();
+  EXPECT_EQ(transport.WriteReport(rig.camera.BlockIOHandle, cases[0].report), EBADF);
+  uint8_t block[16];
+  EXPECT_EQ(transport.ReadBulk(rig.camera.HidHandle, block, 10), EBADF);
+  EXPECT_EQ(device.Controls().size(), controls);
+}
+
+TEST_F(EmulatedUsb, ReadWithoutDataEndsAtItsTimeLimit) {
+  Brain reference, brain;
+  Rig in_process(reference.sim, reference.clock);
+  ASSERT_TRUE(FindCamera(in_process.camera, false));
+  EmulatedCamera device(*bed, brain.sim);
+  LibusbTransport transport;
+  Rig rig(transport, brain.clock);
+  ASSERT_TRUE(FindCamera(rig.camera, false));
+
+  // No read command, so the camera sends nothing: the read gives up after its limit, on the real clock.
+  std::vector<uint8_t> block(kWindowReadLength);
+  for (uint32_t limit : {150u, 400u}) {
+    SCOPED_TRACE(limit);
+    const auto started = WallClock::now();
+    EXPECT_EQ(transport.ReadBulk(rig.camera.BlockIOHandle, block, limit), ETIMEDOUT);
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(WallClock::now() - started).count();
+    EXPECT_GE(took, limit - 5);
+    EXPECT_LT(took, limit + 1500);
+  }
+  EXPECT_EQ(device.BulkBytesSent(), 0u);
+  EXPECT_TRUE(rig.camera.CameraPresent);
+
+  // The abandoned transfers were cancelled: the next read gets the whole window and nothing else.
+  ASSERT_TRUE(Expose(in_process.camera, Read::Window, *in_process.frame));
+  ASSERT_TRUE(Expose(rig.camera, Read::Window, *rig.frame));
+  EXPECT_TRUE(*rig.frame == *in_process.frame);
+  EXPECT_EQ(device.BulkBytesSent(), kWindowReadLength);
+}
+
+}  // namespace
+}  // namespace nyxel
