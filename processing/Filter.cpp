@@ -11,6 +11,12 @@
 #include "core/Display.h"
 #include "core/History.h"
 #include "processing/MedianKernel.h"
+#include "processing/Simd.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#define NYXEL_X86 1
+#include <immintrin.h>
+#endif
 
 namespace nyxel {
 namespace {
@@ -97,6 +103,110 @@ void Median(ImageStore& store, int power_tenths) {
     ConditionalMedianRow(src, dst, R, y, power_tenths);
 }
 
+#ifdef NYXEL_X86
+// prefix[x] = column[0] + .. + column[x - 1] for x = 0..512, eight at a time: the window sums are then
+// differences with no dependence from pixel to pixel.
+__attribute__((target("avx2"))) void PrefixSumsAvx2(const int32_t* column, int32_t* prefix) {
+  prefix[0] = 0;
+  __m256i carry = _mm256_setzero_si256();
+  const __m256i third = _mm256_set1_epi32(3), seventh = _mm256_set1_epi32(7);
+  for (int x = 0; x < kFrameWidth; x += 8) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(column + x));
+    v = _mm256_add_epi32(v, _mm256_slli_si256(v, 4));  // within each half
+    v = _mm256_add_epi32(v, _mm256_slli_si256(v, 8));
+    v = _mm256_add_epi32(
+        v, _mm256_blend_epi32(_mm256_setzero_si256(), _mm256_permutevar8x32_epi32(v, third), 0xF0));
+    v = _mm256_add_epi32(v, carry);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(prefix + x + 1), v);
+    carry = _mm256_permutevar8x32_epi32(v, seventh);
+  }
+}
+
+// out[x] for x = first..last: pixel + (pixel - window / area) x power, clamped, eight pixels at a time;
+// the window of x is prefix[x + r + 1] - prefix[x - r].
+__attribute__((target("avx2"))) void UnsharpPixelsAvx2(const uint16_t* in, const int32_t* prefix, int r,
+                                                       uint16_t* out, int first, int last, uint32_t magic,
+                                                       int power) {
+  const __m256i m = _mm256_set1_epi64x(magic);
+  const __m256i p = _mm256_set1_epi32(power);
+  const __m256i high = _mm256_set1_epi32(kClampHigh);
+  const __m256i white = _mm256_set1_epi32(65535);
+  for (int x0 = first; x0 <= last; x0 += 8) {
+    const int x = std::min(x0, last - 7);  // the last group overlaps the one before
+    const __m256i w =
+        _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + x + r + 1)),
+                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(prefix + x - r)));
+    // The high halves of the 64-bit products: even lanes shifted down, odd lanes in place.
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(w, m), 32);
+    const __m256i odd = _mm256_mul_epu32(_mm256_srli_epi64(w, 32), m);
+    const __m256i mean = _mm256_blend_epi32(even, odd, 0xAA);
+    const __m256i pixel = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)));
+    __m256i v = _mm256_add_epi32(pixel, _mm256_mullo_epi32(_mm256_sub_epi32(pixel, mean), p));
+    const __m256i over = _mm256_cmpgt_epi32(v, high);
+    v = _mm256_blendv_epi8(_mm256_max_epi32(v, _mm256_setzero_si256()), white, over);
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
+  }
+}
+#endif
+
+// The unsharp mask for one radius. Column sums over the window's rows move down one row at a time;
+// the window sums then run along the row, so each pixel costs one column update instead of a whole
+// window. The sums are never negative and the area is a constant, so the mean is an unsigned division
+// by a constant (a multiplication), and the last pass has no dependence from pixel to pixel.
+template <int R>
+void Unsharp(ImageStore& store, int power) {
+  constexpr uint32_t kArea = (2 * R + 1) * (2 * R + 1);
+  // window / area = (window x magic) >> 32 for every window sum of 16-bit pixels: the error is below
+  // window / 2^32 <= area x 65,535 / 2^32 < 1 / area, less than the distance to the next quotient.
+  constexpr uint32_t kMagic = static_cast<uint32_t>(((uint64_t{1} << 32) + kArea - 1) / kArea);
+  static_assert(uint64_t{kArea} * kArea * 65535 < (uint64_t{1} << 32));
+#ifdef NYXEL_X86
+  const bool avx2 = ActiveSimdPath() == SimdPath::kAvx2;
+#endif
+  const uint16_t* src = store.CurrentFrame.data();
+  uint16_t* dst = store.SecondFrame.data();
+  int32_t column[kFrameWidth];
+  int32_t window[kFrameWidth + 1];  // the window sums, or on the AVX2 path their prefix sums
+  const int first = FirstRow(store, R);
+  const int last = kFrameHeight - 1 - R;  // one row fewer at the bottom than the convolution
+  for (int y = first; y < last; ++y) {
+    if (y == first) {
+      std::fill_n(column, kFrameWidth, 0);
+      for (int wy = y - R; wy <= y + R; ++wy) {
+        const uint16_t* row = src + PixelIndex(wy, 0);
+        for (int x = 0; x < kFrameWidth; ++x) column[x] += row[x];
+      }
+    } else {
+      const uint16_t* leaving = src + PixelIndex(y - R - 1, 0);
+      const uint16_t* entering = src + PixelIndex(y + R, 0);
+      for (int x = 0; x < kFrameWidth; ++x) column[x] += entering[x] - leaving[x];
+    }
+    const uint16_t* in = src + PixelIndex(y, 0);
+    uint16_t* out = dst + PixelIndex(y, 0);
+#ifdef NYXEL_X86
+    if (avx2) {
+      PrefixSumsAvx2(column, window);
+      UnsharpPixelsAvx2(in, window, R, out, R, kFrameWidth - 1 - R, kMagic, power);
+      continue;
+    }
+#endif
+    int32_t sum = 0;
+    for (int x = 0; x <= 2 * R; ++x) sum += column[x];
+    window[R] = sum;
+    for (int x = R + 1; x < kFrameWidth - R; ++x) {
+      sum += column[x + R] - column[x - R - 1];
+      window[x] = sum;
+    }
+    for (int x = R; x < kFrameWidth - R; ++x) {
+      const int32_t pixel = in[x];
+      const int32_t mean = static_cast<int32_t>(static_cast<uint32_t>(window[x]) / kArea);
+      const int32_t v = pixel + (pixel - mean) * power;
+      out[x] = static_cast<uint16_t>(v > kClampHigh ? 65535 : v < 0 ? 0 : v);
+    }
+  }
+}
+
 void KernelFilter(ImageStore& store, int radius, int kernel, int divisor, const char* line) {
   ConvolveFrame(store, radius, kernel, divisor);
   AddHistoryLine(store.History, line);
@@ -139,37 +249,28 @@ bool UnsharpMask(ImageStore& store, int radius, int power) {
     CopyPlane(store.BluePlane, store.UndoBlue);
     CopyPlane(store.GreenPlane, store.UndoGreen);
   }
-  const int r = radius;
-  const int area = (2 * r + 1) * (2 * r + 1);
-  const uint16_t* src = store.CurrentFrame.data();
-  uint16_t* dst = store.SecondFrame.data();
-  // Column sums over the window's rows move down one row at a time; the window sum then runs along
-  // the row, so each pixel costs one column update instead of a whole window.
-  int32_t column[kFrameWidth];
-  const int first = FirstRow(store, r);
-  const int last = kFrameHeight - 1 - r;  // one row fewer at the bottom than the convolution
-  for (int y = first; y < last; ++y) {
-    if (y == first) {
-      std::fill_n(column, kFrameWidth, 0);
-      for (int wy = y - r; wy <= y + r; ++wy) {
-        const uint16_t* row = src + PixelIndex(wy, 0);
-        for (int x = 0; x < kFrameWidth; ++x) column[x] += row[x];
-      }
-    } else {
-      const uint16_t* leaving = src + PixelIndex(y - r - 1, 0);
-      const uint16_t* entering = src + PixelIndex(y + r, 0);
-      for (int x = 0; x < kFrameWidth; ++x) column[x] += entering[x] - leaving[x];
-    }
-    int32_t window = 0;
-    for (int x = 0; x <= 2 * r; ++x) window += column[x];
-    const uint16_t* in = src + PixelIndex(y, 0);
-    uint16_t* out = dst + PixelIndex(y, 0);
-    for (int x = r; x < kFrameWidth - r; ++x) {
-      if (x > r) window += column[x + r] - column[x - r - 1];
-      const int pixel = in[x];
-      const int mean = window / area;
-      out[x] = ClampResult(pixel + (pixel - mean) * power);
-    }
+  switch (radius) {
+    case 1:
+      Unsharp<1>(store, power);
+      break;
+    case 2:
+      Unsharp<2>(store, power);
+      break;
+    case 3:
+      Unsharp<3>(store, power);
+      break;
+    case 4:
+      Unsharp<4>(store, power);
+      break;
+    case 5:
+      Unsharp<5>(store, power);
+      break;
+    case 6:
+      Unsharp<6>(store, power);
+      break;
+    default:
+      Unsharp<7>(store, power);
+      break;
   }
   CopyFrame(store.SecondFrame, store.CurrentFrame);
   AddHistoryLine(store.History,

@@ -30,7 +30,10 @@ constexpr double kGuard = 1e-7;
 
 template <class Exact>
 inline void PutEntry(StretchTable& table, int i, double fast, Exact exact) {
-  const double nearest = std::floor(fast + 0.5);
+  // The nearest whole number by the round-to-nearest of an addition (floor is a library call on plain
+  // x86-64); ties may go either way, and a tie is never within kGuard.
+  constexpr double kRound = 6755399441055744.0;  // 1.5 x 2^52
+  const double nearest = std::fabs(fast) < 1e15 ? (fast + kRound) - kRound : fast;
   if (!(std::fabs(fast - nearest) < kGuard)) {
     table[i] = Entry(fast);
     return;
