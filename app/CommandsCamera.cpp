@@ -18,6 +18,8 @@ void CameraCommand(TNyxelWindow& w) {
   Session& s = obs.session;
   if (!BeginCameraCommand(obs)) return;
   CameraDialogValues values{obs.run, s.store.PaletteBits, s.store.MaxPaletteAll, obs.state.LastFocusMaximum};
+  values.star_size = &obs.state.LastFocusSize;
+  values.trend = &obs.state.FocusSizes;
   values.dark_file = s.files.DarkFrameFile;
   values.last_file_no = s.settings.autosave_counter;
   values.autosave_dir = s.settings.autosave_dir;

@@ -8,6 +8,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
+#include <utility>
 
 #include "app/DialogParts.h"
 
@@ -128,6 +130,18 @@ TQKDialog::TQKDialog(CameraDialogValues& values, Host& host, QWidget* parent)
     RefreshDialog();
   });
   // Stop has no command of its own: its click is the press that ends focus mode.
+
+  // The star's size in the focus window, and its trend over the last frames.
+  auto* hfr_label = new QLabel(QStringLiteral("HFR"), this);
+  hfr_label->setGeometry(530, 160, 32, 20);
+  auto* hfr = new QLineEdit(this);
+  hfr->setReadOnly(true);
+  Place(kHfrEdit, hfr, 562, 160, 44, 20);
+  auto* fwhm_label = new QLabel(QStringLiteral("FWHM"), this);
+  fwhm_label->setGeometry(610, 160, 40, 20);
+  auto* fwhm = new QLineEdit(this);
+  fwhm->setReadOnly(true);
+  Place(kFwhmEdit, fwhm, 650, 160, 44, 20);
 
   // Self-guiding.
   auto* self_guide = new QPushButton(QStringLiteral("Self-Guide Next Exposure"), this);
@@ -255,6 +269,9 @@ void TQKDialog::RefreshDialog() {
   };
   for (const auto& [id, on] : checks) button(id)->setChecked(on);
   edit(110)->setText(QString::number(values_.max_value));
+  const bool sized = values_.star_size && values_.star_size->found;
+  edit(kHfrEdit)->setText(sized ? QString::number(values_.star_size->hfr, 'f', 1) : QString());
+  edit(kFwhmEdit)->setText(sized ? QString::number(values_.star_size->fwhm, 'f', 1) : QString());
   button(123)->setEnabled(values_.self_guiding_available);
   button(125)->setEnabled(values_.self_guiding_available);
   edit(126)->setText(QString::number(values_.guiding_frames));
@@ -277,9 +294,29 @@ void TQKDialog::RefreshDialog() {
 
 void TQKDialog::paintEvent(QPaintEvent* event) {
   QDialog::paintEvent(event);
-  if (focus_picture_.isNull()) return;
   QPainter painter(this);
-  painter.drawImage(kFocusPictureX, kFocusPictureY, focus_picture_);
+  if (!focus_picture_.isNull()) painter.drawImage(kFocusPictureX, kFocusPictureY, focus_picture_);
+  const FocusTrend* trend = values_.trend;
+  if (trend == nullptr || trend->count == 0) return;
+  // HFR (blue) and FWHM (red) of the last frames, on one scale from 0 to the largest value shown.
+  painter.fillRect(kTrendArea, Qt::white);
+  painter.setPen(Qt::gray);
+  painter.drawRect(kTrendArea.adjusted(0, 0, -1, -1));
+  double top = 1;
+  for (int i = 0; i < trend->count; ++i) top = std::max(top, (*trend)[i].fwhm);
+  const double dx = (kTrendArea.width() - 4) / double(kFocusTrendFrames - 1);
+  auto point = [&](int i, double v) {
+    return QPointF(kTrendArea.left() + 2 + i * dx, kTrendArea.bottom() - 2 - v / top * (kTrendArea.height() - 4));
+  };
+  for (const auto& [colour, fwhm] : {std::pair{QColor(Qt::blue), false}, std::pair{QColor(Qt::red), true}}) {
+    painter.setPen(colour);
+    for (int i = 1; i < trend->count; ++i) {
+      const StarSize& a = (*trend)[i - 1];
+      const StarSize& b = (*trend)[i];
+      if (!a.found || !b.found) continue;
+      painter.drawLine(point(i - 1, fwhm ? a.fwhm : a.hfr), point(i, fwhm ? b.fwhm : b.hfr));
+    }
+  }
 }
 
 void TQKDialog::showEvent(QShowEvent* event) {

@@ -4,6 +4,7 @@
 // shows. Every action changes its value at once and refreshes the whole dialog.
 #include <QDialog>
 #include <QImage>
+#include <QRect>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -27,6 +28,8 @@ struct CameraDialogValues {
   int& palette_bits;     // the store's PaletteBits, 12..16
   int& max_palette_all;  // the store's MaxPaletteAll
   const int& max_value;  // the last focus "Max Value"
+  const StarSize* star_size = nullptr;  // the last focus frame's star size, shown beside it
+  const FocusTrend* trend = nullptr;    // the last frames' sizes, plotted
   std::string dark_file;
   int last_file_no = 0;
   std::string autosave_dir;
@@ -48,6 +51,10 @@ class TQKDialog : public QDialog {
   static const char* const kHelpText;
   static constexpr int kFocusPictureX = 351;
   static constexpr int kFocusPictureY = 110;
+  // Our additions beside "Max Value": the star's half-flux radius and FWHM, and their trend.
+  static constexpr int kHfrEdit = 140;
+  static constexpr int kFwhmEdit = 141;
+  static constexpr QRect kTrendArea{530, 186, 165, 52};
 
   TQKDialog(CameraDialogValues& values, Host& host, QWidget* parent = nullptr);
 

@@ -123,6 +123,33 @@ const RegisterStep kFocus{{"focus", 3, "UNIT VALUE FRAMES", [](StepContext& c, c
                              return kStepOk;
                            }}};
 
+// focus-measure UNIT VALUE FRAMES: as focus, printing "MAX HFR FWHM" (pixels, one decimal) a frame.
+const RegisterStep kFocusMeasure{{"focus-measure", 3, "UNIT VALUE FRAMES", [](StepContext& c, const Args& a) {
+                                    Observatory& obs = c.obs;
+                                    long frames = 0;
+                                    char unit = 's';
+                                    long value = 0;
+                                    if (!ParseUnit(a[0], unit) || !ParseInt(a[1], 1, UnitMaximum(unit), value) ||
+                                        !ParseInt(a[2], 1, 1000000, frames))
+                                      return kStepUsage;
+                                    if (!BeginCameraCommand(obs)) return kStepFailed;
+                                    SetExposure(obs, a[0], a[1]);
+                                    long taken = 0;
+                                    RunFocusMode(obs, {[&](int maximum) {
+                                                         const StarSize& size = obs.state.LastFocusSize;
+                                                         char line[64];
+                                                         std::snprintf(line, sizeof line, "%d %.1f %.1f\n", maximum,
+                                                                       size.found ? size.hfr : 0.0,
+                                                                       size.found ? size.fwhm : 0.0);
+                                                         c.out << line;
+                                                         return ++taken < frames;
+                                                       },
+                                                       [] { return true; }});
+                                    CancelCameraCommand(obs);
+                                    EndCameraCommand(obs);
+                                    return kStepOk;
+                                  }}};
+
 const RegisterStep kFocusCentre{{"focus-centre", 2, "X Y", [](StepContext& c, const Args& a) {
                                    long x = 0, y = 0;
                                    if (!ParseInt(a[0], 0, 100000, x) || !ParseInt(a[1], 0, 100000, y))

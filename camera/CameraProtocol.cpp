@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "camera/FocusMeasure.h"
+
 namespace nyxel {
 namespace {
 
@@ -113,9 +115,10 @@ void PaletteStretchWindow(const ImageStore& store, Frame& window) {
   }
 }
 
-int TakeFocusFrame(Camera& camera, ImageStore& store, char unit, int value) {
+int TakeFocusFrame(Camera& camera, ImageStore& store, char unit, int value, StarSize* size) {
   if (!ExposeWindow(camera, store, unit, value)) return kWindowReadFailed;
   const int maximum = WindowMaximum(store.CurrentFrame);
+  if (size) *size = MeasureWindowStar(store.CurrentFrame);
   PaletteStretchWindow(store, store.CurrentFrame);
   return maximum;
 }

@@ -64,8 +64,11 @@ void PaletteStretchWindow(const ImageStore& store, Frame& window);
 // TakeFocusFrame's result when the window could not be read (the error has been shown).
 inline constexpr int kWindowReadFailed = -1;
 
-// Focus mode's frame: exposes and reads the window into CurrentFrame; returns the "Max Value".
-int TakeFocusFrame(Camera& camera, ImageStore& store, char unit, int value);
+struct StarSize;  // camera/FocusMeasure.h
+
+// Focus mode's frame: exposes and reads the window into CurrentFrame; returns the "Max Value". With
+// `size`, the brightest star's size is measured too, before the palette stretch.
+int TakeFocusFrame(Camera& camera, ImageStore& store, char unit, int value, StarSize* size = nullptr);
 // Training and stand-alone guiding: as the focus frame without the maximum. False when the read failed.
 bool TakeGuideFrame(Camera& camera, ImageStore& store, char unit, int value);
 // One guide window during a self-guided exposure; the main integration runs on undisturbed.

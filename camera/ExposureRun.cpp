@@ -137,8 +137,8 @@ bool ExposureRunner::Expose() {
   ImageStore& store = s_.store;
   const int ms = camera_.ExposureMs;
   // 1. The header's exposure time: a sum carries the time of its frames; without summing each picture is
-  // one exposure, and its header must not claim more.
-  if (run_.ContinuousMode || !summing_) {
+  // one exposure, and its header must not claim more. An average has one exposure's scale and time.
+  if (run_.ContinuousMode || !summing_ || run_.AverageExposures) {
     st_.EXPTIME = ms / 1000.0;
   } else {
     st_.EXPTIME += ms / 1000.0;
@@ -239,6 +239,8 @@ bool ExposureRunner::Expose() {
     const int result = rig_.summer->SlewAndSum(store, run_, st_.RunExposureTotal);
     if (result == 1 || result == 2) {
       run_.ExposureCount = 1;
+      // A lost star leaves the sum of the frames before this one on display.
+      if (result == 1 && !run_.AverageExposures) st_.EXPTIME -= ms / 1000.0;
       ShowMessage(s_.host, result == 1 ? kMessageSumStarLost : kMessageSumNoReference);
     }
   }
@@ -396,12 +398,14 @@ bool BeginCameraCommand(CameraRig& rig) {
   s.settings.fits.fits_pixel_height = 0.0126;
   if (s.files.DarkFrameFile.empty()) s.files.DarkFrameFile = std::string(kDarkFramePath);
   if (rig.run.FlatFieldFile.empty()) rig.run.FlatFieldFile = std::string(kFlatFieldPath);
+  if (rig.self_guide) rig.self_guide->CommandStarted();
   if (!rig.camera.CameraPresent) {
     if (LoadSettings(s.settings, s.drive, s.host) != 0) ShowMessage(s.host, kMessageSettingsLoad);
     FindCamera(rig.camera, s.settings.debug_mode);
     SendControl(rig.camera, kControlEndIntegration);
     if (!rig.camera.CameraPresent) {
       ShowMessage(s.host, kOwnTextMessage, kNoCamera);
+      if (rig.self_guide) rig.self_guide->CommandEnded();
       return false;
     }
   }
@@ -426,6 +430,7 @@ void TakePhoto(CameraRig& rig, const ResultShown& shown) {
 void EndCameraCommand(CameraRig& rig) {
   DefaultFocusFrameCentre(rig.camera);
   if (rig.summer) rig.summer->Clear();
+  if (rig.self_guide) rig.self_guide->CommandEnded();
 }
 
 int RenderFocusBitmap(Session& session) {
@@ -445,16 +450,18 @@ bool RunFocusMode(CameraRig& rig, const FocusHooks& hooks) {
   rig.state.Running = true;
   store.FocusMode = 1;
   store.FocusFrameDisplay = 0;
+  rig.state.FocusSizes.Clear();
   for (;;) {
     if (s.host.PumpMessages()) break;
     int maximum;
     {
       BusyCursor busy(s.host);
-      maximum = TakeFocusFrame(rig.camera, store, run.ExposureUnit, run.ExposureValue);
+      maximum = TakeFocusFrame(rig.camera, store, run.ExposureUnit, run.ExposureValue, &rig.state.LastFocusSize);
     }
     // A window that could not be read ends focus mode: its error would come back with every frame.
     if (maximum == kWindowReadFailed) break;
     rig.state.LastFocusMaximum = maximum;
+    rig.state.FocusSizes.Add(rig.state.LastFocusSize);
     RenderFocusBitmap(s);
     rig.state.FocusBitmapWritten = true;
     if (hooks.frame_shown && !hooks.frame_shown(maximum)) break;

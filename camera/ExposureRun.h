@@ -8,6 +8,7 @@
 #include <string>
 
 #include "camera/Camera.h"
+#include "camera/FocusMeasure.h"
 #include "files/Session.h"
 
 namespace nyxel {
@@ -49,6 +50,8 @@ struct RunState {
   bool ReadFailed = false;  // the last run ended on a failed readout
   bool Running = false;     // a run or focus loop is under way: nothing may start another
   int LastFocusMaximum = 0;
+  StarSize LastFocusSize;  // the brightest star's size in the last focus frame
+  FocusTrend FocusSizes;   // the last frames' sizes, for the trend plot
   bool FocusBitmapWritten = false;
   bool FocusCentreArmed = false;  // the next left click in the picture sets the focus window
 };
@@ -78,6 +81,10 @@ class SelfGuidedExposure {
   virtual void Finished() = 0;
   // After the result is shown, and before each new turn of a continuous run.
   virtual void Rearm() = 0;
+  // Start and end of every camera command: pick mode is suspended meanwhile, and the picked star's
+  // centre that placing the guide window saved is put back at the end.
+  virtual void CommandStarted() {}
+  virtual void CommandEnded() {}
 };
 
 // Summing of a multiple run with drift compensation. 0 success, 1 star lost, 2 no reference found.

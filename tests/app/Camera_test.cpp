@@ -157,7 +157,7 @@ TEST_F(CameraWindowTest, SimulatedPhotoAndFocusMode) {
   window->session().settings.focus_delay = false;
   int pauses = 0;
   QImage focus_picture;
-  QString max_value;
+  QString max_value, hfr, fwhm;
   bool take_photo = false;
   on_dialog = [&](QDialog& d) {
     if (auto* pause = qobject_cast<TMESSDialog*>(&d)) {
@@ -173,6 +173,8 @@ TEST_F(CameraWindowTest, SimulatedPhotoAndFocusMode) {
       qk->button(108)->click();  // focus mode: one frame, then Stop in the pause box
       focus_picture = qk->focusPicture();
       max_value = qk->edit(110)->text();
+      hfr = qk->edit(TQKDialog::kHfrEdit)->text();
+      fwhm = qk->edit(TQKDialog::kFwhmEdit)->text();
       qk->button(710)->click();
       return static_cast<int>(QDialog::Rejected);
     }
@@ -183,6 +185,11 @@ TEST_F(CameraWindowTest, SimulatedPhotoAndFocusMode) {
   EXPECT_EQ(pauses, 1);
   EXPECT_EQ(focus_picture.size(), QSize(128, 128));
   EXPECT_GT(max_value.toInt(), 100);
+  // The simulated star (sigma 1.2 pixels): a half-flux radius near 1.4 and a FWHM near 2.8, one decimal.
+  EXPECT_NEAR(hfr.toDouble(), 1.4, 0.3) << hfr.toStdString();
+  EXPECT_NEAR(fwhm.toDouble(), 2.8, 0.4) << fwhm.toStdString();
+  EXPECT_EQ(hfr.size(), 3);
+  EXPECT_EQ(window->observatory().state.FocusSizes.count, 1);
   const auto commands_before = window->simulation()->camera.commands.size();
   take_photo = true;
   window->RunCommand(12);
