@@ -11,6 +11,7 @@
 #include "camera/sim/SimulatedSky.h"
 #include "files/SettingsFile.h"
 #include "telescope/sim/SimulatedMount.h"
+#include "telescope/sim/Simulation.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace nyxel {
@@ -179,6 +180,36 @@ TEST_F(TelescopeTest, ALinkThatDoesNotOpenGreysTheCommand) {
                                              "Open Communications Failed", ""}));
   EXPECT_EQ(window->session().settings.guide_interface, 'n');
   EXPECT_FALSE(window->CommandEnabled(kTelescopeControl));
+}
+
+// nyxel --simulate: the dialog's commands go through the real serial port to the simulated mount on its
+// pseudo-terminal, and the guide-rate move shifts the sky the simulated camera sees.
+TEST_F(TelescopeTest, WithSimulateTheMountAnswersOnComOne) {
+  StartOptions options;
+  options.simulate = true;
+  MakeWindow(dir.path() / "sim", options);
+  Simulation* sim = window->simulation();
+  ASSERT_NE(sim, nullptr);
+  ASSERT_TRUE(std::filesystem::is_symlink(dir.path() / "sim" / "com1"));
+  Session& s = window->session();
+  s.settings.guide_interface = 'l';
+  ASSERT_EQ(SaveSettings(s.settings, s.drive), 0);
+  ASSERT_TRUE(window->RunCommand(kTelescopeControl));
+  auto* d = window->findChild<TMTDialog*>();
+  ASSERT_NE(d, nullptr) << (boxes.empty() ? "" : boxes[0].text);
+  Control<QLineEdit>(d, 101)->setText("31");
+  Control<QPushButton>(d, 103)->click();
+  EXPECT_EQ(sim->mount.ReceivedText(), "#:LM 0031##:LI##:MS##:LI#");
+  EXPECT_EQ(Control<QPlainTextEdit>(d, 117)->toPlainText().left(4), QStringLiteral("M31 "));
+
+  Control<QRadioButton>(d, 123)->click();  // Guide
+  const double x = sim->sky.Offset().x;
+  d->control(118)->setFocus();
+  static_cast<TArrowBar*>(d->control(118))->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  clock.Advance(500);
+  QTest::mouseRelease(d->control(118), Qt::LeftButton);
+  EXPECT_NEAR(sim->sky.Offset().x - x, 0.5 * SimulatedMountOptions{}.guide_rate_x, 1e-9);
+  EXPECT_TRUE(boxes.empty());
 }
 
 }  // namespace
