@@ -51,8 +51,12 @@ bool PtyMount::Start(const std::filesystem::path& link) {
     cfmakeraw(&raw);
     tcsetattr(slave_, TCSANOW, &raw);
   }
+  // A link left by an earlier simulated run (dangling, or to another pseudo-terminal) is replaced; the
+  // user's own link to a real port, or a file, is left alone.
   std::error_code ec;
   if (std::filesystem::is_symlink(link, ec)) {
+    const std::string target = std::filesystem::read_symlink(link, ec).string();
+    if (std::filesystem::exists(link, ec) && target.rfind("/dev/pts/", 0) != 0) return false;
     std::filesystem::remove(link, ec);
   } else if (std::filesystem::exists(link, ec)) {
     return false;

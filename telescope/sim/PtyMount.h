@@ -19,8 +19,8 @@ class PtyMount : public SerialPeer {
   PtyMount(const PtyMount&) = delete;
   PtyMount& operator=(const PtyMount&) = delete;
 
-  // Makes the pseudo-terminal and links `link` (e.g. <drive>/com1) to its slave, replacing an earlier
-  // link but never a file that is not a link. False when either fails.
+  // Makes the pseudo-terminal and links `link` (e.g. <drive>/com1) to its slave, replacing a link an
+  // earlier run left; false (and the user's link or file untouched) when `link` names anything else.
   bool Start(const std::filesystem::path& link);
   const std::string& SlavePath() const { return slave_path_; }
   // The line speed the program set on its side, in baud (0 when unknown).

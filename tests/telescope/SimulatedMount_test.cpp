@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "camera/sim/SimulatedSky.h"
 #include "files/SettingsFile.h"
@@ -222,6 +223,46 @@ TEST_F(MountTest, AMissingDeviceOrASilentPeerFailsQuickly) {
   EXPECT_EQ(port.Gets(reply, 33), 0);
   EXPECT_EQ(port.Done(), 0);
   EXPECT_EQ(port.Puts("#:LI#", 5), kSerialNotOpen);
+}
+
+TEST_F(MountTest, TheComLinkReplacesOnlyWhatAnEarlierRunLeft) {
+  SimulatedMount mount{sky};
+  const auto link = t.session.drive.Root() / "com1";
+  namespace fs = std::filesystem;
+  struct Case {
+    std::string what;
+    std::function<void()> make;
+    bool started;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", [] {}, true},
+      {"a dangling link", [&] { fs::create_symlink("/dev/pts/99999", link); }, true},
+      {"the user's link to a port", [&] { fs::create_symlink("/dev/null", link); }, false},
+      {"a file",
+       [&] {
+         test::WriteBytes(link, {1, 2});
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    std::error_code ec;
+    fs::remove(link, ec);
+    c.make();
+    const bool was_link = fs::is_symlink(link);
+    const std::string before = was_link ? fs::read_symlink(link).string() : "";
+    {
+      PtyMount pty{mount};
+      EXPECT_EQ(pty.Start(link), c.started) << c.what;
+      if (c.started) EXPECT_EQ(fs::read_symlink(link).string(), pty.SlavePath()) << c.what;
+    }
+    if (c.started) {
+      EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << c.what << ": removed at the end";
+    } else if (was_link) {
+      EXPECT_EQ(fs::read_symlink(link).string(), before) << c.what;
+    } else {
+      EXPECT_EQ(test::ReadBytes(link), (std::vector<unsigned char>{1, 2})) << c.what;
+    }
+  }
 }
 
 }  // namespace
