@@ -14,11 +14,11 @@
 namespace nyxel {
 namespace {
 
-// Truncates toward zero and keeps the entry within the table's 0..32,767.
-int16_t Entry(double value) {
-  if (!(value > 0.0)) return 0;  // also catches NaN
-  if (value >= kStretchTableMax) return kStretchTableMax;
-  return static_cast<int16_t>(value);
+// Truncates toward zero and keeps the entry within the table's 0..32,767, without branches: NaN and
+// negative values give 0, the top holds at 32,767.
+inline int16_t Entry(double value) {
+  const double low = value > 0.0 ? value : 0.0;
+  return static_cast<int16_t>(low < kStretchTableMax ? low : kStretchTableMax);
 }
 
 // The formulas are defined in extended precision. Each entry is first worked out in double, which is
@@ -34,7 +34,7 @@ inline void PutEntry(StretchTable& table, int i, double fast, Exact exact) {
   // x86-64); ties may go either way, and a tie is never within kGuard.
   constexpr double kRound = 6755399441055744.0;  // 1.5 x 2^52
   const double nearest = std::fabs(fast) < 1e15 ? (fast + kRound) - kRound : fast;
-  if (!(std::fabs(fast - nearest) < kGuard)) {
+  if (!(std::fabs(fast - nearest) < kGuard)) [[likely]] {
     table[i] = Entry(fast);
     return;
   }
@@ -123,15 +123,57 @@ void BuildNormal(StretchTable& table, int black, int white) {
   }
 }
 
+// log2(i) for i = 0..32,768 (entry 0 unused), worked out once: the power and log tables start from it.
+const std::array<double, kStretchTableSize + 1>& Log2Table() {
+  static const auto table = [] {
+    auto t = std::make_unique<std::array<double, kStretchTableSize + 1>>();
+    (*t)[0] = 0.0;
+    for (int i = 1; i <= kStretchTableSize; ++i) (*t)[i] = std::log2(static_cast<double>(i));
+    return t;
+  }();
+  return *table;
+}
+
+// 2^x for |x| < 1,000 within a few ulp, with no library call: x = q + j / 64 + r, 2^(j / 64) from 64
+// stored values, e^(r ln 2) from its series to r^6 (|r ln 2| <= 0.0055, so the rest is below 1e-19), 2^q
+// put into the exponent.
+class Exp2 {
+ public:
+  Exp2() {
+    for (int j = 0; j < 64; ++j) steps_[j] = std::exp2(j / 64.0);
+  }
+  double operator()(double x) const {
+    constexpr double kRound = 6755399441055744.0;  // 1.5 x 2^52: the addition rounds to a whole number
+    constexpr double kLn2 = 0.69314718055994530942;
+    const double k = (x * 64.0 + kRound) - kRound;
+    const double r = (x - k / 64.0) * kLn2;
+    const int64_t n = static_cast<int64_t>(k);
+    const double e =
+        1.0 + r * (1.0 + r * (1.0 / 2 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720))))));
+    const uint64_t bits = static_cast<uint64_t>((n >> 6) + 1023) << 52;  // n >> 6 rounds down
+    double scale;
+    std::memcpy(&scale, &bits, sizeof scale);
+    return steps_[n & 63] * e * scale;
+  }
+
+ private:
+  double steps_[64];
+};
+
 void BuildPower(StretchTable& table, double power) {
-  // i^g / 32768^(g - 1) = 2^(g log2 i - 15 (g - 1)): two cheap calls instead of pow.
+  // i^g / 32768^(g - 1) = 2^(g log2 i - 15 (g - 1)).
   const double shift = 15.0 * (power - 1.0);
   const long double g = power;
   const long double exact_divisor = std::pow(32768.0L, g - 1.0L);
   auto exact = [&](int i) { return std::pow(static_cast<long double>(i), g) / exact_divisor; };
   table[0] = 0;  // 0^g
-  for (int i = 1; i < kStretchTableSize; ++i) {
-    PutEntry(table, i, std::exp2(power * std::log2(static_cast<double>(i)) - shift), exact);
+  const auto& log2 = Log2Table();
+  if (power > 0.0 && power < 50.0) {
+    // The exponent stays within -735..15.
+    const Exp2 exp2;
+    for (int i = 1; i < kStretchTableSize; ++i) PutEntry(table, i, exp2(power * log2[i] - shift), exact);
+  } else {
+    for (int i = 1; i < kStretchTableSize; ++i) PutEntry(table, i, std::exp2(power * log2[i] - shift), exact);
   }
 }
 
@@ -193,8 +235,11 @@ void BuildRationalTable(StretchTable& table, double power, double scale) {
 }
 
 void BuildLog(StretchTable& table) {
+  // ln(i + 1) x 3151 = log2(i + 1) x (ln 2 x 3151), a few ulp from the logarithm.
+  const auto& log2 = Log2Table();
+  constexpr double kScale = 0.69314718055994530942 * 3151.0;
   FillTable(
-      table, [](int i) { return std::log(i + 1.0) * 3151.0; },
+      table, [&](int i) { return log2[i + 1] * kScale; },
       [](int i) { return std::log(static_cast<long double>(i) + 1.0L) * 3151.0L; });
 }
 
