@@ -217,6 +217,53 @@ void SimulatedMount::Update() {
   last_update_ = now;
 }
 
+void SimulatedMount::SetDrift(double x_pixels_per_s, double y_pixels_per_s) {
+  Update();
+  const SkyOffset d = sky_.Drift();
+  sky_.SetDrift(d.x - options_.drift_x + x_pixels_per_s, d.y - options_.drift_y + y_pixels_per_s);
+  options_.drift_x = x_pixels_per_s;
+  options_.drift_y = y_pixels_per_s;
+}
+
+void SimulatedMount::SetPeriodicError(double amplitude, double period_s) {
+  Update();
+  const double t = sky_.clock().NowMs() / 1000.0;
+  // Take the old error out where it stands now, then put the new one in at its phase of the moment.
+  if (options_.periodic_error != 0 && options_.periodic_period_s > 0) {
+    const double w = 2 * std::numbers::pi / options_.periodic_period_s;
+    sky_.MovePointing(-options_.periodic_error * std::sin(w * t), 0);
+  }
+  double rate = 0;
+  if (amplitude != 0 && period_s > 0) {
+    const double w = 2 * std::numbers::pi / period_s;
+    rate = amplitude * w * std::cos(w * t);
+    sky_.MovePointing(amplitude * std::sin(w * t), 0);
+  }
+  const SkyOffset d = sky_.Drift();
+  sky_.SetDrift(d.x - periodic_rate_ + rate, d.y);
+  periodic_rate_ = rate;
+  options_.periodic_error = amplitude;
+  options_.periodic_period_s = period_s;
+}
+
+void SimulatedMount::SetGuideRates(double x_pixels_per_s, double y_pixels_per_s) {
+  Update();
+  options_.guide_rate_x = x_pixels_per_s;
+  options_.guide_rate_y = y_pixels_per_s;
+  SetMotion();
+}
+
+void SimulatedMount::SetDecBacklash(double pixels) {
+  Update();
+  options_.dec_backlash = pixels;
+}
+
+void SimulatedMount::SetMirror(bool on) {
+  Update();
+  options_.mirror = on;
+  SetMotion();
+}
+
 double SimulatedMount::RateFactor() const {
   switch (rate_) {
     case 'S':

@@ -60,6 +60,14 @@ class SimulatedMount : public SerialPort {
   // Brings the sky up to date (periodic error, backlash) at the clock's time.
   void Update();
 
+  // Changes of the mount's behaviour from now on (nyxel-batch's sim-* steps, tests).
+  const SimulatedMountOptions& options() const { return options_; }
+  void SetDrift(double x_pixels_per_s, double y_pixels_per_s);
+  void SetPeriodicError(double amplitude, double period_s);
+  void SetGuideRates(double x_pixels_per_s, double y_pixels_per_s);
+  void SetDecBacklash(double pixels);
+  void SetMirror(bool on);
+
   // Where a catalogue object lies: RA in minutes 0..1439, Dec in degrees. Letter as the command's.
   static void Place(char letter, int number, int& ra_minutes, int& dec_degrees);
 
