@@ -253,7 +253,9 @@ TEST_F(MountTest, TheComLinkReplacesOnlyWhatAnEarlierRunLeft) {
     {
       PtyMount pty{mount};
       EXPECT_EQ(pty.Start(link), c.started) << c.what;
-      if (c.started) EXPECT_EQ(fs::read_symlink(link).string(), pty.SlavePath()) << c.what;
+      if (c.started) {
+        EXPECT_EQ(fs::read_symlink(link).string(), pty.SlavePath()) << c.what;
+      }
     }
     if (c.started) {
       EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << c.what << ": removed at the end";
