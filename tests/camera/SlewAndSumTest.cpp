@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -481,6 +482,40 @@ TEST(SlewAndSum, RunStopsOnLostOrMissingStar) {
   EXPECT_EQ(hot_sky.pictures.size(), 2u);
   EXPECT_NEAR(hot_sky.star_x, 250, 2);
   EXPECT_NEAR(hot_sky.star_y, 140, 2);
+}
+
+std::string Card(const std::vector<unsigned char>& file, const std::string& key) {
+  const std::string text(file.begin(), file.end());
+  const size_t at = text.find(key);
+  return at == std::string::npos ? "" : text.substr(at, 80);
+}
+
+// Every picture of the run is the sum so far, saved with the time of its frames; an abort keeps the
+// sum of the frames read before it, without a message.
+TEST(SlewAndSum, IntermediateSumsSavedAndAbortKeepsTheSum) {
+  SumRig r;
+  test::ScopedTimeZone utc("UTC");
+  r.sky.SetStars(Field());
+  r.sky.SetDrift(0.2, 0.1);
+  r.rig.run.AutoSave = true;
+  const uint32_t abort_at = r.clock.NowMs() + 30000;  // in the third exposure
+  r.host.on_pump = [&r, abort_at] {
+    if (ElapsedMs(r.clock.NowMs(), abort_at) >= 0 && r.host.abort_on_pump == 0)
+      r.host.abort_on_pump = r.host.pumps;
+  };
+  r.Run(10, 4);
+  ASSERT_EQ(r.pictures.size(), 2u);
+  EXPECT_TRUE(r.rig.state.ExposureAborted);
+  EXPECT_TRUE(r.host.boxes.empty());
+  EXPECT_TRUE(r.store().CurrentFrame == r.pictures[1]);
+  const char* times[] = {"1.0000000000E+01", "2.0000000000E+01"};
+  for (int n = 1; n <= 2; ++n) {
+    SCOPED_TRACE(n);
+    const auto file = test::ReadBytes(r.dir.path() / "autosave" / ("IMG" + std::to_string(n) + ".FIT"));
+    EXPECT_NE(Card(file, "EXPTIME =").find(times[n - 1]), std::string::npos) << Card(file, "EXPTIME =");
+  }
+  EXPECT_FALSE(std::filesystem::exists(r.dir.path() / "autosave" / "IMG3.FIT"));
+  EXPECT_GT(Measure(r.pictures[1], 254, 142).peak, Measure(r.pictures[0], 252, 141).peak * 3 / 2);
 }
 
 }  // namespace
