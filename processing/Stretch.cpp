@@ -1,5 +1,6 @@
 #include "processing/Stretch.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -46,9 +47,53 @@ inline void PutEntry(StretchTable& table, int i, double fast, Exact exact) {
                                                                  : truncated);
 }
 
+// PutEntry for entries first .. first + n - 1 from their double values, two at a time in vector
+// registers; a pair with an entry near a whole number goes through PutEntry itself.
+template <class Exact>
+void PutEntries(StretchTable& table, int first, int n, const double* fast, Exact exact) {
+  typedef double Pair __attribute__((vector_size(16)));
+  typedef int64_t Mask __attribute__((vector_size(16)));
+  typedef int32_t Ints __attribute__((vector_size(8)));
+  constexpr double kRound = 6755399441055744.0;
+  const Pair zero = {0.0, 0.0}, top = {kStretchTableMax, kStretchTableMax}, guard = {kGuard, kGuard},
+             huge = {1e15, 1e15}, round = {kRound, kRound};
+  const Mask sign = {INT64_MAX, INT64_MAX};
+  int k = 0;
+  for (; k + 2 <= n; k += 2) {
+    Pair f;
+    std::memcpy(&f, fast + k, sizeof f);
+    const Pair magnitude = reinterpret_cast<Pair>(reinterpret_cast<Mask>(f) & sign);
+    const Pair nearest = magnitude < huge ? (f + round) - round : f;
+    const Pair distance = reinterpret_cast<Pair>(reinterpret_cast<Mask>(f - nearest) & sign);
+    const Mask near = distance < guard;
+    if ((near[0] | near[1]) != 0) {
+      PutEntry(table, first + k, fast[k], exact);
+      PutEntry(table, first + k + 1, fast[k + 1], exact);
+      continue;
+    }
+    const Pair low = f > zero ? f : zero;
+    const Ints e = __builtin_convertvector(low < top ? low : top, Ints);
+    table[first + k] = static_cast<int16_t>(e[0]);
+    table[first + k + 1] = static_cast<int16_t>(e[1]);
+  }
+  for (; k < n; ++k) PutEntry(table, first + k, fast[k], exact);
+}
+
+// Entries first .. end - 1 from `fast` (double) and `exact` (extended) values, in chunks.
+template <class Fast, class Exact>
+void FillRange(StretchTable& table, int first, int end, Fast fast, Exact exact) {
+  constexpr int kChunk = 256;
+  double values[kChunk];
+  for (int start = first; start < end; start += kChunk) {
+    const int n = std::min(kChunk, end - start);
+    for (int k = 0; k < n; ++k) values[k] = fast(start + k);
+    PutEntries(table, start, n, values, exact);
+  }
+}
+
 template <class Fast, class Exact>
 void FillTable(StretchTable& table, Fast fast, Exact exact) {
-  for (int i = 0; i < kStretchTableSize; ++i) PutEntry(table, i, fast(i), exact);
+  FillRange(table, 0, kStretchTableSize, fast, exact);
 }
 
 // The last table each builder made and the parameters it was made for: the same stretch again is a copy.
@@ -112,15 +157,20 @@ void BuildNormal(StretchTable& table, int black, int white) {
   const int low = 128 * black;
   const int high = 128 * white;
   auto exact = [&](int i) { return static_cast<long double>(i - low) * k; };
-  for (int i = 0; i < kStretchTableSize; ++i) {
-    if (i < low) {
-      table[i] = 0;
-    } else if (i < high) {
-      PutEntry(table, i, (i - low) * fast_k, exact);
-    } else {
-      table[i] = kStretchTableMax;
-    }
+  std::fill(table.begin(), table.begin() + std::min(low, kStretchTableSize), int16_t{0});
+  if (low < kStretchTableSize) {
+    const int end = std::min(high, kStretchTableSize);
+    FillRange(
+        table, low, end, [&](int i) { return (i - low) * fast_k; }, exact);
+    std::fill(table.begin() + end, table.end(), int16_t{kStretchTableMax});
   }
+}
+
+// The double value of every entry before PutEntries. Builds run under the cache lock, so one buffer
+// serves them all.
+double* Scratch() {
+  static const auto buffer = std::make_unique<std::array<double, kStretchTableSize>>();
+  return buffer->data();
 }
 
 // log2(i) for i = 0..32,768 (entry 0 unused), worked out once: the power and log tables start from it.
@@ -166,15 +216,21 @@ void BuildPower(StretchTable& table, double power) {
   const long double g = power;
   const long double exact_divisor = std::pow(32768.0L, g - 1.0L);
   auto exact = [&](int i) { return std::pow(static_cast<long double>(i), g) / exact_divisor; };
-  table[0] = 0;  // 0^g
   const auto& log2 = Log2Table();
+  double* values = Scratch();
+  values[0] = 0.0;  // 0^g
   if (power > 0.0 && power < 50.0) {
-    // The exponent stays within -735..15.
+    // Odd entries from the series exp2 (the exponent stays within -735..15); even ones are
+    // (2i)^g / 32768^(g - 1) = 2^g x entry i, a few ulp more per doubling.
     const Exp2 exp2;
-    for (int i = 1; i < kStretchTableSize; ++i) PutEntry(table, i, exp2(power * log2[i] - shift), exact);
+    const double doubling = exp2(power);
+    for (int i = 1; i < kStretchTableSize; i += 2) values[i] = exp2(power * log2[i] - shift);
+    for (int i = 2; i < kStretchTableSize; i += 2) values[i] = values[i / 2] * doubling;
   } else {
-    for (int i = 1; i < kStretchTableSize; ++i) PutEntry(table, i, std::exp2(power * log2[i] - shift), exact);
+    for (int i = 1; i < kStretchTableSize; ++i) values[i] = std::exp2(power * log2[i] - shift);
   }
+  table[0] = 0;
+  PutEntries(table, 1, kStretchTableSize - 1, values + 1, exact);
 }
 
 void BuildSine(StretchTable& table) {
@@ -196,12 +252,14 @@ void BuildSine(StretchTable& table) {
     fine_cos[m] = std::cos(m * h);
   }
   // The sine is odd about entry 16,384, so one value serves both sides.
+  double* values = Scratch();
   for (int k = 0; k <= 16384; ++k) {
     const int j = k / kStep, m = k % kStep;
     const double s = coarse_sin[j] * fine_cos[m] + coarse_cos[j] * fine_sin[m];
-    if (16384 + k < kStretchTableSize) PutEntry(table, 16384 + k, (1.0 + s) * 16383.0, exact);
-    PutEntry(table, 16384 - k, (1.0 - s) * 16383.0, exact);
+    if (16384 + k < kStretchTableSize) values[16384 + k] = (1.0 + s) * 16383.0;
+    values[16384 - k] = (1.0 - s) * 16383.0;
   }
+  PutEntries(table, 0, kStretchTableSize, values, exact);
 }
 
 void BuildBackground(StretchTable& table, int black_level) {
@@ -209,13 +267,10 @@ void BuildBackground(StretchTable& table, int black_level) {
   const double fast_k = 255.0 / (257 - black_level);
   const int threshold = 128 * black_level - 256;
   auto exact = [&](int i) { return static_cast<long double>(i - threshold) * k; };
-  for (int i = 0; i < kStretchTableSize; ++i) {
-    if (i < threshold) {
-      table[i] = 0;
-    } else {
-      PutEntry(table, i, (i - threshold) * fast_k, exact);
-    }
-  }
+  const int start = std::clamp(threshold, 0, kStretchTableSize);
+  std::fill(table.begin(), table.begin() + start, int16_t{0});
+  FillRange(
+      table, start, kStretchTableSize, [&](int i) { return (i - threshold) * fast_k; }, exact);
 }
 
 // P x scale x x / (x (P - 1) + 1) with x = i / scale.
