@@ -81,10 +81,14 @@ void SynthesizeRow(ImageStore& store, int r, int column_phase, int row_phase) {
     v.red = std::max(v.red, 0) * 300 / 70;
     v.green = std::max(v.green, 0) * 300 / 50;
     v.blue = std::max(v.blue, 0) * 10;
-    const int k = (v.red > kBigScaled || v.green > kBigScaled || v.blue > kBigScaled) ? 2560 : 256;
-    int pr = std::min(v.red / k, 255);
-    int pg = std::min(v.green / k, 255);
-    int pb = std::min(v.blue / k, 255);
+    // The scaled colours are not negative: unsigned divisions by the two constant divisors are the same
+    // quotients as dividing by a variable, and much cheaper.
+    const unsigned r = static_cast<unsigned>(v.red), g = static_cast<unsigned>(v.green),
+                   b = static_cast<unsigned>(v.blue);
+    const bool big = v.red > kBigScaled || v.green > kBigScaled || v.blue > kBigScaled;
+    int pr = static_cast<int>(std::min(big ? r / 2560 : r / 256, 255u));
+    int pg = static_cast<int>(std::min(big ? g / 2560 : g / 256, 255u));
+    int pb = static_cast<int>(std::min(big ? b / 2560 : b / 256, 255u));
     if (luminance > kGreyLuminance) pr = pg = pb = (pr + pg + pb) / 3;
     red[u] = static_cast<uint8_t>(pr);
     green[u] = static_cast<uint8_t>(pg);
@@ -115,13 +119,10 @@ int BiasMean(const Frame& frame) {
 }
 
 void RemoveBias(Frame& frame, int mean) {
+  // Selections rather than branches: whether a pixel is below the mean is a coin toss on a noisy frame.
   for (int i = 0; i < kFramePixels; ++i) {
     const int p = frame[i];
-    if (p < mean) {
-      frame[i] = 0;
-    } else if (p < kSaturatedPixel) {
-      frame[i] = static_cast<uint16_t>(p - mean);
-    }
+    frame[i] = static_cast<uint16_t>(p < mean ? 0 : p < kSaturatedPixel ? p - mean : p);
   }
 }
 
