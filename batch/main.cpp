@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
   }
   Observatory obs(host, *clock, Drive(root), *transport);
   obs.simulated = simulate;
+  obs.simulation = simulation.get();
   // On the simulated clock the calendar moves with it: a 10-minute exposure is dated 10 minutes on.
   if (simulate && !real_clock) obs.calendar = CalendarFromClock(*clock, std::time(nullptr));
   Session& session = obs.session;
