@@ -102,7 +102,7 @@ std::optional<std::u16string> ReadString(libusb_device_handle* handle, uint8_t i
 
 struct LibusbTransport::Impl {
   struct Claimed {
-    libusb_device_handle* handle;
+    libusb_device_handle* handle;  // nullptr once the device has gone
     int interface_number;
     uint8_t endpoint;
     UsbClass usb_class;
@@ -137,8 +137,25 @@ struct LibusbTransport::Impl {
     return handle;
   }
 
+  // A device that answered "no device" has left the bus. Its handles are closed and never handed out
+  // again, so a camera plugged in later, even at the same address, is opened afresh.
+  int Forget(const Claimed& gone) {
+    libusb_device_handle* handle = gone.handle;
+    if (handle == nullptr) return ENODEV;
+    for (Claimed& c : claimed) {
+      if (c.handle == handle) c.handle = nullptr;
+    }
+    for (auto it = devices.begin(); it != devices.end();) {
+      it = it->second == handle ? devices.erase(it) : std::next(it);
+    }
+    libusb_close(handle);
+    return ENODEV;
+  }
+
   ~Impl() {
-    for (const Claimed& c : claimed) libusb_release_interface(c.handle, c.interface_number);
+    for (const Claimed& c : claimed) {
+      if (c.handle != nullptr) libusb_release_interface(c.handle, c.interface_number);
+    }
     for (auto& [key, handle] : devices) libusb_close(handle);
     if (started) libusb_exit(context);
   }
@@ -177,7 +194,8 @@ bool LibusbTransport::ListInterfaces(UsbClass usb_class, std::vector<UsbInterfac
 
 int LibusbTransport::Open(UsbClass usb_class, const UsbInterface& usb_interface) {
   for (size_t i = 0; i < impl_->claimed.size(); ++i) {
-    if (impl_->claimed[i].key == usb_interface.key && impl_->claimed[i].usb_class == usb_class) {
+    const Impl::Claimed& c = impl_->claimed[i];
+    if (c.handle != nullptr && c.key == usb_interface.key && c.usb_class == usb_class) {
       return static_cast<int>(i) + 1;
     }
   }
@@ -206,6 +224,7 @@ int LibusbTransport::WriteReport(int handle, std::span<const uint8_t> report) {
   if (handle < 1 || static_cast<size_t>(handle) > impl_->claimed.size() || report.empty()) return EBADF;
   const Impl::Claimed& claimed = impl_->claimed[handle - 1];
   if (claimed.usb_class != UsbClass::Hid) return EBADF;
+  if (claimed.handle == nullptr) return ENODEV;
   // SET_REPORT, output report. Report id 0 means the device uses no ids: it is not sent on the wire.
   const uint8_t report_id = report[0];
   std::span<const uint8_t> data = report_id == 0 ? report.subspan(1) : report;
@@ -214,6 +233,7 @@ int LibusbTransport::WriteReport(int handle, std::span<const uint8_t> report) {
                                              static_cast<uint16_t>((2 << 8) | report_id),
                                              static_cast<uint16_t>(claimed.interface_number), buffer.data(),
                                              static_cast<uint16_t>(buffer.size()), kControlTimeoutMs);
+  if (result == LIBUSB_ERROR_NO_DEVICE) return impl_->Forget(claimed);
   if (result < 0) return ErrnoFrom(result);
   return static_cast<size_t>(result) == buffer.size() ? 0 : EIO;
 }
@@ -222,6 +242,7 @@ int LibusbTransport::ReadBulk(int handle, std::span<uint8_t> dest, uint32_t time
   if (handle < 1 || static_cast<size_t>(handle) > impl_->claimed.size()) return EBADF;
   const Impl::Claimed& claimed = impl_->claimed[handle - 1];
   if (claimed.usb_class != UsbClass::BlockIO) return EBADF;
+  if (claimed.handle == nullptr) return ENODEV;
   using std::chrono::steady_clock;
   const auto deadline = steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   size_t done = 0;
@@ -233,6 +254,7 @@ int LibusbTransport::ReadBulk(int handle, std::span<uint8_t> dest, uint32_t time
                                             static_cast<int>(dest.size() - done), &transferred,
                                             static_cast<unsigned>(left.count()));
     done += static_cast<size_t>(std::max(transferred, 0));
+    if (result == LIBUSB_ERROR_NO_DEVICE) return impl_->Forget(claimed);
     if (result != 0 && done < dest.size()) return ErrnoFrom(result);
   }
   return 0;

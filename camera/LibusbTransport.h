@@ -18,7 +18,9 @@ class LibusbTransport : public CameraTransport {
   // Only devices that carry both interfaces are listed, so keyboards and mice are never touched.
   // Without a USB subsystem (libusb cannot start) the lists are simply empty.
   bool ListInterfaces(UsbClass usb_class, std::vector<UsbInterface>& out) override;
-  // Claims the interface, detaching a kernel driver (usbhid) from it for as long as it is held.
+  // Claims the interface, detaching a kernel driver (usbhid) from it for as long as it is held. A
+  // device that has answered "no device" is closed and its handles stay dead (ENODEV), so a camera
+  // plugged in again, even at the same bus address, is opened afresh by the next scan.
   int Open(UsbClass usb_class, const UsbInterface& usb_interface) override;
   int WriteReport(int handle, std::span<const uint8_t> report) override;
   // Keeps reading until every byte has arrived or timeout_ms has passed, so a camera that was

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "camera/CameraProtocol.h"
 
@@ -99,8 +101,32 @@ const char* RequestName(unsigned long request) {
 
 UsbTestbed::UsbTestbed() : testbed_(umockdev_testbed_new()) {}
 
+namespace {
+
+int DeadIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void*) {
+  umockdev_ioctl_client_complete(client, -1, ENODEV);
+  return TRUE;
+}
+
+}  // namespace
+
 UsbTestbed::~UsbTestbed() {
+  for (auto& [handler, devnode] : retired_) {
+    GError* error = nullptr;
+    umockdev_testbed_detach_ioctl(testbed_, devnode.c_str(), &error);
+    g_clear_error(&error);
+    g_object_unref(handler);
+  }
   if (testbed_ != nullptr) g_object_unref(testbed_);
+}
+
+void UsbTestbed::Retire(UMockdevIoctlBase* handler, const std::string& devnode) {
+  g_signal_connect(handler, "handle-ioctl", G_CALLBACK(&DeadIoctl), nullptr);
+  retired_.emplace_back(handler, devnode);
+}
+
+bool UsbTestbed::Retired(const std::string& devnode) const {
+  return std::any_of(retired_.begin(), retired_.end(), [&](const auto& r) { return r.second == devnode; });
 }
 
 std::string UsbTestbed::WhyUnusable() {
@@ -156,8 +182,14 @@ EmulatedCamera::EmulatedCamera(UsbTestbed& bed, CameraTransport& brain, Emulated
   }
   sysfs_path_ = std::string("/sys") + path;
   devnode_ = std::string("/dev/") + node;
+  if (bed_.Retired(devnode_)) {
+    // A client still holds the node of the device that was here; it keeps getting ENODEV.
+    std::fprintf(stderr, "%s is still open from a device that left\n", devnode_.c_str());
+    return;
+  }
   handler_ = umockdev_ioctl_base_new();
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&EmulatedCamera::OnIoctl), this);
+  g_signal_connect(handler_, "client-connected", G_CALLBACK(&EmulatedCamera::OnConnected), this);
   if (!umockdev_testbed_attach_ioctl(bed_.testbed(), devnode_.c_str(), handler_, &error)) {
     std::fprintf(stderr, "umockdev could not attach to %s: %s\n", devnode_.c_str(),
                  error != nullptr ? error->message : "?");
@@ -167,22 +199,53 @@ EmulatedCamera::EmulatedCamera(UsbTestbed& bed, CameraTransport& brain, Emulated
 
 EmulatedCamera::~EmulatedCamera() {
   if (handler_ != nullptr) {
-    GError* error = nullptr;
-    umockdev_testbed_detach_ioctl(bed_.testbed(), devnode_.c_str(), &error);
-    g_clear_error(&error);
-  }
-  if (!removed_ && !sysfs_path_.empty()) umockdev_testbed_remove_device(bed_.testbed(), sysfs_path_.c_str());
-  {
-    std::lock_guard lock(mutex_);
-    for (auto* queue : {&pending_bulk_, &pending_other_, &completed_}) {
-      for (Urb& urb : *queue) Release(urb);
-      queue->clear();
+    g_signal_handlers_disconnect_by_data(handler_, this);
+    if (!WaitUntilClosed(100)) {
+      bed_.Retire(handler_, devnode_);
+    } else {
+      GError* error = nullptr;
+      umockdev_testbed_detach_ioctl(bed_.testbed(), devnode_.c_str(), &error);
+      g_clear_error(&error);
+      g_object_unref(handler_);
     }
   }
-  if (handler_ != nullptr) {
-    g_signal_handlers_disconnect_by_data(handler_, this);
-    g_object_unref(handler_);
+  Remove();
+  std::lock_guard lock(mutex_);
+  for (auto* queue : {&pending_bulk_, &pending_other_, &completed_}) {
+    for (Urb& urb : *queue) Release(urb);
+    queue->clear();
   }
+  for (UMockdevIoctlClient* client : clients_) g_object_unref(client);
+}
+
+// Off the bus: udev tells its listeners (libusb's hotplug thread), then the sysfs entry and node go.
+void EmulatedCamera::Remove() {
+  if (removed_ || sysfs_path_.empty()) return;
+  umockdev_testbed_uevent(bed_.testbed(), sysfs_path_.c_str(), "remove");
+  umockdev_testbed_remove_device(bed_.testbed(), sysfs_path_.c_str());
+  removed_ = true;
+}
+
+void EmulatedCamera::OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
+  auto* device = static_cast<EmulatedCamera*>(self);
+  std::lock_guard lock(device->mutex_);
+  device->clients_.push_back(static_cast<UMockdevIoctlClient*>(g_object_ref(client)));
+}
+
+int EmulatedCamera::OpenClients() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(std::count_if(clients_.begin(), clients_.end(), [](UMockdevIoctlClient* c) {
+    return umockdev_ioctl_client_get_connected(c);
+  }));
+}
+
+bool EmulatedCamera::WaitUntilClosed(int milliseconds) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (OpenClients() > 0) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
 }
 
 void EmulatedCamera::Release(Urb& urb) {
@@ -206,10 +269,7 @@ void EmulatedCamera::Unplug() {
     std::lock_guard lock(mutex_);
     GoAway();
   }
-  if (!removed_ && !sysfs_path_.empty()) {
-    umockdev_testbed_remove_device(bed_.testbed(), sysfs_path_.c_str());
-    removed_ = true;
-  }
+  Remove();
 }
 
 std::vector<EmulatedCamera::ControlTransfer> EmulatedCamera::Controls() const {
@@ -461,8 +521,8 @@ void EmulatedCamera::SubmitUrb(UMockdevIoctlClient* client) {
     urb->actual_length = urb->status == 0 ? length : 0;
     completed_.push_back(entry);
   } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == kBulkIn && shape_.vendor_interface) {
+    // Served when the client next reaps: a real transfer's URBs are all queued before data flows.
     pending_bulk_.push_back(entry);
-    ServeBulk();
   } else if (urb->type == USBDEVFS_URB_TYPE_INTERRUPT && urb->endpoint == kInterruptIn) {
     pending_other_.push_back(entry);  // the camera never reports on its interrupt endpoint
   } else {
@@ -474,6 +534,7 @@ void EmulatedCamera::SubmitUrb(UMockdevIoctlClient* client) {
 }
 
 void EmulatedCamera::ReapUrb(UMockdevIoctlClient* client) {
+  if (completed_.empty()) ServeBulk();
   if (completed_.empty()) {
     umockdev_ioctl_client_complete(client, -1, gone_ ? ENODEV : EAGAIN);
     return;
@@ -578,7 +639,6 @@ void EmulatedCamera::PrepareRead(const std::vector<uint8_t>& report) {
   if (brain_.ReadBulk(brain_blockio_, block, 0) != 0) return;
   stream_ = std::move(block);
   stream_sent_ = 0;
-  ServeBulk();
 }
 
 void EmulatedCamera::ServeBulk() {

@@ -35,8 +35,14 @@ class UsbTestbed {
 
   UMockdevTestbed* testbed() const { return testbed_; }
 
+  // Takes over the ioctl handler of a device that left while a client still had its node open: like
+  // the kernel's, that descriptor keeps failing with ENODEV instead of falling through to the bare node.
+  void Retire(UMockdevIoctlBase* handler, const std::string& devnode);
+  bool Retired(const std::string& devnode) const;
+
  private:
   UMockdevTestbed* testbed_ = nullptr;
+  std::vector<std::pair<UMockdevIoctlBase*, std::string>> retired_;
 };
 
 struct EmulatedDeviceShape {
@@ -84,6 +90,9 @@ class EmulatedCamera {
   bool HidDriverBound() const;
   std::vector<int> ClaimedInterfaces() const;
   bool Gone() const;
+  int OpenClients() const;
+  // umockdev learns of a closed descriptor on its own thread, a moment after close() returned.
+  bool WaitUntilClosed(int milliseconds) const;
   // Requests the device does not know, as "name or number".
   std::vector<std::string> UnknownRequests() const;
 
@@ -98,6 +107,7 @@ class EmulatedCamera {
   };
 
   static int OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+  static void OnConnected(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
   bool HandleIoctl(UMockdevIoctlClient* client);
   void SubmitUrb(UMockdevIoctlClient* client);
   void ReapUrb(UMockdevIoctlClient* client);
@@ -107,6 +117,7 @@ class EmulatedCamera {
   void PrepareRead(const std::vector<uint8_t>& report);
   void ServeBulk();
   void GoAway();
+  void Remove();
   static void Release(Urb& urb);
 
   UsbTestbed& bed_;
@@ -127,6 +138,7 @@ class EmulatedCamera {
   size_t unplug_after_ = SIZE_MAX;
   size_t bulk_sent_ = 0;
   bool gone_ = false;
+  std::vector<UMockdevIoctlClient*> clients_;  // every open of the node, one reference each
   bool hid_driver_bound_;
   std::vector<int> claimed_;
   std::vector<ControlTransfer> controls_;

@@ -63,6 +63,17 @@ bool Expose(Camera& camera, Read read, Frame& dest) {
   return ReadFullFrame(camera, dest);
 }
 
+// libusb learns of devices coming and going from its hotplug thread; give it a bounded moment.
+bool WaitUntilListed(LibusbTransport& transport, size_t count) {
+  const auto deadline = WallClock::now() + std::chrono::seconds(3);
+  std::vector<UsbInterface> listed;
+  while (transport.ListInterfaces(UsbClass::Hid, listed) && listed.size() != count) {
+    if (WallClock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return listed.size() == count;
+}
+
 class EmulatedUsb : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -269,6 +280,80 @@ TEST_F(EmulatedUsb, ReadWithoutDataEndsAtItsTimeLimit) {
   ASSERT_TRUE(Expose(rig.camera, Read::Window, *rig.frame));
   EXPECT_TRUE(*rig.frame == *in_process.frame);
   EXPECT_EQ(device.BulkBytesSent(), kWindowReadLength);
+}
+
+TEST_F(EmulatedUsb, UnplugDuringReadShowsTheErrorKeepsThePictureAndRescans) {
+  Brain brain;
+  auto device = std::make_unique<EmulatedCamera>(*bed, brain.sim);
+  device->UnplugAfter(100000);
+  LibusbTransport transport;
+  Rig rig(transport, brain.clock);
+  ASSERT_TRUE(FindCamera(rig.camera, false));
+  for (size_t i = 0; i < rig.frame->size(); ++i) (*rig.frame)[i] = static_cast<uint16_t>(i * 7);
+  const Frame before = *rig.frame;
+
+  const auto started = WallClock::now();
+  EXPECT_FALSE(Expose(rig.camera, Read::FullFrame, *rig.frame));
+  EXPECT_LT(WallClock::now() - started, std::chrono::seconds(3));  // no wait for the read's limit
+  EXPECT_EQ(rig.host.Texts(), std::vector<std::string>{"Error 19 trying to read BlockIO data from USB\n"});
+  EXPECT_FALSE(rig.camera.CameraPresent);
+  EXPECT_TRUE(*rig.frame == before);
+  EXPECT_EQ(device->BulkBytesSent(), 100000u);
+
+  // The next camera command scans again and, with the camera off the bus, finds nothing.
+  device->Unplug();
+  ASSERT_TRUE(WaitUntilListed(transport, 0));
+  rig.host.Clear();
+  EXPECT_FALSE(FindCamera(rig.camera, false));
+  EXPECT_FALSE(rig.camera.CameraPresent);
+  EXPECT_EQ(rig.host.Texts(), std::vector<std::string>{"USB BlockIO device not found"});
+
+  // Plugged in again (the kernel gives it the next address): found, opened afresh, and it reads.
+  device.reset();
+  Brain reference;
+  Rig in_process(reference.sim, reference.clock);
+  ASSERT_TRUE(FindCamera(in_process.camera, false));
+  Brain fresh;
+  EmulatedDeviceShape shape;
+  shape.address = 12;
+  EmulatedCamera replugged(*bed, fresh.sim, shape);
+  Rig again(transport, fresh.clock);
+  ASSERT_TRUE(FindCamera(again.camera, false));
+  ASSERT_TRUE(again.camera.CameraPresent);
+  ASSERT_TRUE(Expose(again.camera, Read::FullFrame, *again.frame));
+  ASSERT_TRUE(Expose(in_process.camera, Read::FullFrame, *in_process.frame));
+  EXPECT_TRUE(*again.frame == *in_process.frame);
+}
+
+// The kernel may give a camera plugged in again the address it had before; the handles of the one
+// that left must not be taken for it.
+TEST_F(EmulatedUsb, ReplugAtTheSameAddressIsOpenedAfresh) {
+  Brain brain;
+  auto device = std::make_unique<EmulatedCamera>(*bed, brain.sim);
+  device->UnplugAfter(20000);
+  LibusbTransport transport;
+  Rig rig(transport, brain.clock);
+  ASSERT_TRUE(FindCamera(rig.camera, false));
+  EXPECT_FALSE(Expose(rig.camera, Read::Window, *rig.frame));
+  EXPECT_FALSE(rig.camera.CameraPresent);
+  device->Unplug();
+  ASSERT_TRUE(WaitUntilListed(transport, 0));
+  // The transport let go of the departed device.
+  EXPECT_TRUE(device->WaitUntilClosed(2000));
+  device.reset();
+
+  Brain reference, fresh;
+  Rig in_process(reference.sim, reference.clock);
+  ASSERT_TRUE(FindCamera(in_process.camera, false));
+  EmulatedCamera again(*bed, fresh.sim);
+  ASSERT_TRUE(WaitUntilListed(transport, 1));
+  Rig rig2(transport, fresh.clock);
+  ASSERT_TRUE(FindCamera(rig2.camera, false));
+  ASSERT_TRUE(rig2.camera.CameraPresent);
+  EXPECT_FALSE(again.HidDriverBound());
+  ASSERT_TRUE(Expose(rig2.camera, Read::Window, *rig2.frame)) << ::testing::PrintToString(rig2.host.Texts());
+  ASSERT_TRUE(Expose(in_process.camera, Read::Window, *in_process.frame));
+  EXPECT_TRUE(*rig2.frame == *in_process.frame);
 }
 
 }  // namespace
