@@ -44,7 +44,7 @@ TEST(GuideLog, SamplesPulsesAndRms) {
   // Ten minutes at one frame every 3 s: x alternates +-300, y is 400 for the last minute only.
   for (uint32_t t = 0; t <= 600000; t += 3000) {
     const int dx = (t / 3000) % 2 ? 300 : -300;
-    const int dy = t > 540000 ? 400 : 0;
+    const int dy = t >= 540000 ? 400 : 0;
     h.Add(SampleOf(Report(t, 0, 0, 0, 0, dx, dy, "-")));
   }
   const GuideRms minute = h.Rms(60000);
@@ -54,7 +54,7 @@ TEST(GuideLog, SamplesPulsesAndRms) {
   EXPECT_NEAR(minute.both, 0.5, 1e-12);
   const GuideRms all = h.Rms(20 * 60000);
   EXPECT_EQ(all.samples, 201);
-  EXPECT_NEAR(all.y, 0.4 * std::sqrt(20.0 / 201), 1e-12);
+  EXPECT_NEAR(all.y, 0.4 * std::sqrt(21.0 / 201), 1e-12);
   // The history keeps twenty minutes only.
   h.Add(SampleOf(Report(600000 + 20 * 60000, 0, 0, 0, 0, 0, 0, "-")));
   EXPECT_EQ(h.Samples().front().clock_ms, 600000u);
