@@ -7,6 +7,7 @@
 
 #include "batch/BatchHost.h"
 #include "batch/BatchStep.h"
+#include "batch/CommandLine.h"
 #include "camera/LibusbTransport.h"
 #include "core/Clock.h"
 #include "telescope/Observatory.h"
@@ -33,58 +34,25 @@ int main(int argc, char** argv) {
   using namespace nyxel;
   using namespace nyxel::batch;
   std::vector<std::string> words(argv + 1, argv + argc);
-  std::filesystem::path root = Drive::DefaultRoot();
-  bool simulate = false;
-  bool real_clock = false;
-  long seed = 1;
-  size_t i = 0;
-  while (i < words.size() && words[i].rfind("--", 0) == 0) {
-    const std::string& option = words[i];
-    if (option == "--help") {
-      PrintUsage(std::cout);
-      return 0;
-    }
-    if (option == "--simulate" || option == "--real-clock") {
-      (option == "--simulate" ? simulate : real_clock) = true;
-      ++i;
-      continue;
-    }
-    if ((option == "--drive" || option == "--seed") && i + 1 < words.size() &&
-        (option == "--drive" || ParseInt(words[i + 1], 0, 0x7fffffff, seed))) {
-      if (option == "--drive") root = words[i + 1];
-      i += 2;
-      continue;
-    }
-    std::cerr << "nyxel-batch: bad option '" << option << "'\n";
+  // Check the whole command line before anything runs (batch/CommandLine.cpp, also fuzzed).
+  StepArities arities;
+  for (const auto& [name, step] : Steps()) arities[name] = {step.arg_count, step.optional_args};
+  CommandLine line;
+  line.root = Drive::DefaultRoot();
+  std::string error;
+  if (ParseCommandLine(words, arities, line, error) != 0) {
+    std::cerr << "nyxel-batch: " << error << '\n';
     PrintUsage(std::cerr);
     return 2;
   }
-
-  // Check the whole command line before anything runs.
-  struct Call {
-    const Step* step;
-    Args args;
-  };
-  std::vector<Call> calls;
-  const auto& steps = Steps();
-  while (i < words.size()) {
-    const auto it = steps.find(words[i]);
-    if (it == steps.end() || i + 1 + it->second.arg_count > words.size()) {
-      std::cerr << "nyxel-batch: " << (it == steps.end() ? "unknown step" : "missing arguments for")
-                << " '" << words[i] << "'\n";
-      PrintUsage(std::cerr);
-      return 2;
-    }
-    size_t count = static_cast<size_t>(it->second.arg_count);
-    for (int extra = 0; extra < it->second.optional_args; ++extra) {
-      const size_t next = i + 1 + count;
-      if (next >= words.size() || steps.count(words[next]) != 0) break;
-      ++count;
-    }
-    const auto first = words.begin() + static_cast<std::ptrdiff_t>(i + 1);
-    calls.push_back({&it->second, Args(first, first + static_cast<std::ptrdiff_t>(count))});
-    i += 1 + count;
+  if (line.help) {
+    PrintUsage(std::cout);
+    return 0;
   }
+  const std::filesystem::path root = line.root;
+  const bool simulate = line.simulate;
+  const bool real_clock = line.real_clock;
+  const long seed = line.seed;
 
   BatchHost host(std::cerr);
   // The simulated clock makes a scripted run repeatable and instant; the devices need the real one.
@@ -117,12 +85,12 @@ int main(int argc, char** argv) {
   // A start-up picture that could not be written fails the run as a failing step would.
   if (session.Refresh() != 0) return 1;
 
-  for (const Call& call : calls) {
+  for (const StepCall& call : line.calls) {
+    const Step& step = Steps().at(call.name);
     StepContext context{session, std::cout, obs, host};
-    const int result = call.step->run(context, call.args);
+    const int result = step.run(context, call.args);
     if (result == kStepUsage) {
-      std::cerr << "nyxel-batch: bad arguments for '" << call.step->name << ' ' << call.step->usage
-                << "'\n";
+      std::cerr << "nyxel-batch: bad arguments for '" << step.name << ' ' << step.usage << "'\n";
       PrintUsage(std::cerr);
       return 2;
     }
