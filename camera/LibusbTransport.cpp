@@ -12,6 +12,7 @@ namespace {
 constexpr uint8_t kClassHid = LIBUSB_CLASS_HID;
 constexpr uint8_t kClassVendor = LIBUSB_CLASS_VENDOR_SPEC;
 constexpr unsigned kControlTimeoutMs = 1000;
+constexpr unsigned kStatusTimeoutMs = 200;
 // Host to device, class request, to an interface: the HID SET_REPORT of an output report (type 2).
 constexpr uint8_t kSetReportRequestType = 0x21;
 constexpr uint8_t kSetReport = 0x09;
@@ -152,6 +153,18 @@ struct LibusbTransport::Impl {
     return ENODEV;
   }
 
+  // The errno of a failed transfer. A transfer can break (an I/O error) on a camera that is being
+  // unplugged without libusb saying "no device", so any other failure asks the device for its status.
+  int Failure(const Claimed& claimed, int result) {
+    unsigned char status[2];
+    if (result == LIBUSB_ERROR_NO_DEVICE ||
+        libusb_control_transfer(claimed.handle, LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_STATUS, 0, 0, status,
+                                sizeof status, kStatusTimeoutMs) == LIBUSB_ERROR_NO_DEVICE) {
+      return Forget(claimed);
+    }
+    return ErrnoFrom(result);
+  }
+
   ~Impl() {
     for (const Claimed& c : claimed) {
       if (c.handle != nullptr) libusb_release_interface(c.handle, c.interface_number);
@@ -233,8 +246,7 @@ int LibusbTransport::WriteReport(int handle, std::span<const uint8_t> report) {
                                              static_cast<uint16_t>((2 << 8) | report_id),
                                              static_cast<uint16_t>(claimed.interface_number), buffer.data(),
                                              static_cast<uint16_t>(buffer.size()), kControlTimeoutMs);
-  if (result == LIBUSB_ERROR_NO_DEVICE) return impl_->Forget(claimed);
-  if (result < 0) return ErrnoFrom(result);
+  if (result < 0) return impl_->Failure(claimed, result);
   return static_cast<size_t>(result) == buffer.size() ? 0 : EIO;
 }
 
@@ -254,8 +266,7 @@ int LibusbTransport::ReadBulk(int handle, std::span<uint8_t> dest, uint32_t time
                                             static_cast<int>(dest.size() - done), &transferred,
                                             static_cast<unsigned>(left.count()));
     done += static_cast<size_t>(std::max(transferred, 0));
-    if (result == LIBUSB_ERROR_NO_DEVICE) return impl_->Forget(claimed);
-    if (result != 0 && done < dest.size()) return ErrnoFrom(result);
+    if (result != 0 && done < dest.size()) return impl_->Failure(claimed, result);
   }
   return 0;
 }

@@ -259,6 +259,16 @@ void EmulatedCamera::SetChunkBytes(size_t bytes) {
   chunk_bytes_ = std::max<size_t>(bytes, 1);
 }
 
+void EmulatedCamera::UnplugAtSubmission(int n) {
+  std::lock_guard lock(mutex_);
+  unplug_at_submission_ = n;
+}
+
+void EmulatedCamera::StallBulk() {
+  std::lock_guard lock(mutex_);
+  stall_bulk_ = true;
+}
+
 void EmulatedCamera::UnplugAfter(size_t bytes) {
   std::lock_guard lock(mutex_);
   unplug_after_ = bytes;
@@ -521,8 +531,19 @@ void EmulatedCamera::SubmitUrb(UMockdevIoctlClient* client) {
     urb->actual_length = urb->status == 0 ? length : 0;
     completed_.push_back(entry);
   } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == kBulkIn && shape_.vendor_interface) {
-    // Served when the client next reaps: a real transfer's URBs are all queued before data flows.
-    pending_bulk_.push_back(entry);
+    if (++bulk_submissions_ == unplug_at_submission_) {
+      Release(entry);
+      GoAway();
+      umockdev_ioctl_client_complete(client, -1, ENODEV);
+      return;
+    }
+    if (stall_bulk_) {
+      urb->status = -EPIPE;
+      completed_.push_back(entry);
+    } else {
+      // Served when the client next reaps: a real transfer's URBs are all queued before data flows.
+      pending_bulk_.push_back(entry);
+    }
   } else if (urb->type == USBDEVFS_URB_TYPE_INTERRUPT && urb->endpoint == kInterruptIn) {
     pending_other_.push_back(entry);  // the camera never reports on its interrupt endpoint
   } else {
@@ -589,6 +610,10 @@ int EmulatedCamera::Control(const uint8_t* setup, uint8_t* data, int& length) {
     return 0;
   };
   if (transfer.request_type == (USB_DIR_IN | USB_TYPE_STANDARD | USB_RECIP_DEVICE)) {
+    if (transfer.request == USB_REQ_GET_STATUS) {
+      const uint8_t status[2] = {0, 0};  // bus powered, no remote wake-up
+      return reply(status, sizeof status);
+    }
     if (transfer.request == USB_REQ_GET_CONFIGURATION) {
       const uint8_t configuration = 1;
       return reply(&configuration, 1);
@@ -639,6 +664,7 @@ void EmulatedCamera::PrepareRead(const std::vector<uint8_t>& report) {
   if (brain_.ReadBulk(brain_blockio_, block, 0) != 0) return;
   stream_ = std::move(block);
   stream_sent_ = 0;
+  bulk_submissions_ = 0;
 }
 
 void EmulatedCamera::ServeBulk() {

@@ -79,6 +79,11 @@ class EmulatedCamera {
   void SetChunkBytes(size_t bytes);
   // The cable comes out once this many image bytes of the current read have gone out.
   void UnplugAfter(size_t bytes);
+  // The cable comes out while the host is still queueing a read: the n-th bulk submission (from 1)
+  // fails with ENODEV and what was queued before it ends.
+  void UnplugAtSubmission(int n);
+  // The bulk endpoint halts: every bulk transfer ends with a stall (EPIPE); the device stays.
+  void StallBulk();
   // The cable comes out now: transfers in flight end, every later request fails with ENODEV and the
   // device leaves the bus (sysfs and node).
   void Unplug();
@@ -136,6 +141,9 @@ class EmulatedCamera {
   size_t stream_sent_ = 0;
   size_t chunk_bytes_ = SIZE_MAX;
   size_t unplug_after_ = SIZE_MAX;
+  int unplug_at_submission_ = 0;
+  int bulk_submissions_ = 0;
+  bool stall_bulk_ = false;
   size_t bulk_sent_ = 0;
   bool gone_ = false;
   std::vector<UMockdevIoctlClient*> clients_;  // every open of the node, one reference each

@@ -204,6 +204,15 @@ TEST_F(EmulatedUsb, FramesArriveByteForByteAsInProcess) {
   }
 }
 
+// Host-to-interface class requests: the HID SET_REPORTs (and SET_IDLE, which nothing sends).
+std::vector<EmulatedCamera::ControlTransfer> SetReports(const EmulatedCamera& device) {
+  std::vector<EmulatedCamera::ControlTransfer> reports;
+  for (const EmulatedCamera::ControlTransfer& t : device.Controls()) {
+    if (t.request_type == 0x21) reports.push_back(t);
+  }
+  return reports;
+}
+
 struct ReportCase {
   const char* name;
   std::vector<uint8_t> report;  // as handed to the transport: report id first
@@ -227,11 +236,10 @@ TEST_F(EmulatedUsb, CommandReportsOnTheWire) {
   for (const ReportCase& c : cases) {
     SCOPED_TRACE(c.name);
     const size_t commands = brain.sim.commands.size();
-    const size_t controls = device.Controls().size();
+    const size_t reports = SetReports(device).size();
     EXPECT_EQ(transport.WriteReport(rig.camera.HidHandle, c.report), c.expect_error);
-    const std::vector<EmulatedCamera::ControlTransfer> seen = device.Controls();
-    ASSERT_EQ(seen.size(), controls + 1);
-    EXPECT_EQ(seen.back().request_type, 0x21);
+    const std::vector<EmulatedCamera::ControlTransfer> seen = SetReports(device);
+    ASSERT_EQ(seen.size(), reports + 1);
     EXPECT_EQ(seen.back().request, 0x09);
     EXPECT_EQ(seen.back().value, c.expect_value);
     EXPECT_EQ(seen.back().data.size(), c.expect_wire_bytes);
@@ -241,7 +249,7 @@ TEST_F(EmulatedUsb, CommandReportsOnTheWire) {
   // The longest payload goes out whole as a 255-byte report; the camera refuses it and the user is told.
   const std::vector<uint8_t> payload(kMaxReportPayload, 0x11);
   WriteUSBdevice(rig.camera, payload);
-  EXPECT_EQ(device.Controls().back().data.size(), kMaxReportPayload);
+  EXPECT_EQ(SetReports(device).back().data.size(), kMaxReportPayload);
   EXPECT_EQ(rig.host.Texts(), std::vector<std::string>{"Error 32 trying to send command to USB \n"});
   EXPECT_TRUE(rig.camera.CameraPresent);
   // A handle of the other class is refused before anything reaches the bus.
@@ -282,47 +290,102 @@ TEST_F(EmulatedUsb, ReadWithoutDataEndsAtItsTimeLimit) {
   EXPECT_EQ(device.BulkBytesSent(), kWindowReadLength);
 }
 
+struct UnplugCase {
+  const char* name;
+  Read read;
+  size_t chunk_bytes;
+  size_t unplug_after;   // image bytes sent before the cable comes out
+  int unplug_at_submit;  // or: the bulk submission it comes out at
+  bool unplug_first;     // or: out before the read command
+  std::vector<std::string> expect_texts;
+};
+
 TEST_F(EmulatedUsb, UnplugDuringReadShowsTheErrorKeepsThePictureAndRescans) {
+  const std::string read_error = "Error 19 trying to read BlockIO data from USB\n";
+  const std::vector<UnplugCase> cases = {
+      {"in the middle of a transfer", Read::FullFrame, SIZE_MAX, 100000, 0, false, {read_error}},
+      {"between two short transfers",
+       Read::FullFrame,
+       kSensorLineBytes,
+       10 * kSensorLineBytes,
+       0,
+       false,
+       {read_error}},
+      {"while the read is being queued", Read::FullFrame, SIZE_MAX, SIZE_MAX, 3, false, {read_error}},
+      {"in a window read", Read::Window, SIZE_MAX, 4096, 0, false, {read_error}},
+      {"before the read command",
+       Read::Window,
+       SIZE_MAX,
+       SIZE_MAX,
+       0,
+       true,
+       {"Error 19 trying to send command to USB \n", read_error}},
+  };
+  int address = 20;
+  for (const UnplugCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Brain brain;
+    EmulatedDeviceShape shape;
+    shape.address = address++;
+    auto device = std::make_unique<EmulatedCamera>(*bed, brain.sim, shape);
+    device->SetChunkBytes(c.chunk_bytes);
+    device->UnplugAfter(c.unplug_after);
+    device->UnplugAtSubmission(c.unplug_at_submit);
+    LibusbTransport transport;
+    Rig rig(transport, brain.clock);
+    ASSERT_TRUE(FindCamera(rig.camera, false));
+    for (size_t i = 0; i < rig.frame->size(); ++i) (*rig.frame)[i] = static_cast<uint16_t>(i * 7);
+    const Frame before = *rig.frame;
+    if (c.unplug_first) device->Unplug();
+
+    const auto started = WallClock::now();
+    EXPECT_FALSE(Expose(rig.camera, c.read, *rig.frame));
+    EXPECT_LT(WallClock::now() - started, std::chrono::seconds(3));  // no wait for the read's limit
+    EXPECT_EQ(rig.host.Texts(), c.expect_texts);
+    EXPECT_FALSE(rig.camera.CameraPresent);
+    EXPECT_TRUE(*rig.frame == before);
+    EXPECT_TRUE(device->Gone());
+
+    // The next camera command scans again and, with the camera off the bus, finds nothing.
+    device->Unplug();
+    ASSERT_TRUE(WaitUntilListed(transport, 0));
+    rig.host.Clear();
+    EXPECT_FALSE(FindCamera(rig.camera, false));
+    EXPECT_FALSE(rig.camera.CameraPresent);
+    EXPECT_EQ(rig.host.Texts(), std::vector<std::string>{"USB BlockIO device not found"});
+
+    // Plugged in again (the kernel gives it the next address): found, opened afresh, and it reads.
+    device.reset();
+    Brain reference, fresh;
+    Rig in_process(reference.sim, reference.clock);
+    ASSERT_TRUE(FindCamera(in_process.camera, false));
+    shape.address = address++;
+    EmulatedCamera replugged(*bed, fresh.sim, shape);
+    ASSERT_TRUE(WaitUntilListed(transport, 1));
+    Rig again(transport, fresh.clock);
+    ASSERT_TRUE(FindCamera(again.camera, false));
+    ASSERT_TRUE(again.camera.CameraPresent);
+    ASSERT_TRUE(Expose(again.camera, c.read, *again.frame));
+    ASSERT_TRUE(Expose(in_process.camera, c.read, *in_process.frame));
+    EXPECT_TRUE(*again.frame == *in_process.frame);
+  }
+}
+
+// A halted endpoint is an error of the read, not a missing camera.
+TEST_F(EmulatedUsb, StalledReadKeepsTheCamera) {
   Brain brain;
-  auto device = std::make_unique<EmulatedCamera>(*bed, brain.sim);
-  device->UnplugAfter(100000);
+  EmulatedCamera device(*bed, brain.sim);
+  device.StallBulk();
   LibusbTransport transport;
   Rig rig(transport, brain.clock);
   ASSERT_TRUE(FindCamera(rig.camera, false));
-  for (size_t i = 0; i < rig.frame->size(); ++i) (*rig.frame)[i] = static_cast<uint16_t>(i * 7);
+  (*rig.frame)[100] = 1234;
   const Frame before = *rig.frame;
-
-  const auto started = WallClock::now();
-  EXPECT_FALSE(Expose(rig.camera, Read::FullFrame, *rig.frame));
-  EXPECT_LT(WallClock::now() - started, std::chrono::seconds(3));  // no wait for the read's limit
-  EXPECT_EQ(rig.host.Texts(), std::vector<std::string>{"Error 19 trying to read BlockIO data from USB\n"});
-  EXPECT_FALSE(rig.camera.CameraPresent);
+  EXPECT_FALSE(Expose(rig.camera, Read::Window, *rig.frame));
+  EXPECT_EQ(rig.host.Texts(), std::vector<std::string>{"Error 32 trying to read BlockIO data from USB\n"});
+  EXPECT_TRUE(rig.camera.CameraPresent);
   EXPECT_TRUE(*rig.frame == before);
-  EXPECT_EQ(device->BulkBytesSent(), 100000u);
-
-  // The next camera command scans again and, with the camera off the bus, finds nothing.
-  device->Unplug();
-  ASSERT_TRUE(WaitUntilListed(transport, 0));
-  rig.host.Clear();
-  EXPECT_FALSE(FindCamera(rig.camera, false));
-  EXPECT_FALSE(rig.camera.CameraPresent);
-  EXPECT_EQ(rig.host.Texts(), std::vector<std::string>{"USB BlockIO device not found"});
-
-  // Plugged in again (the kernel gives it the next address): found, opened afresh, and it reads.
-  device.reset();
-  Brain reference;
-  Rig in_process(reference.sim, reference.clock);
-  ASSERT_TRUE(FindCamera(in_process.camera, false));
-  Brain fresh;
-  EmulatedDeviceShape shape;
-  shape.address = 12;
-  EmulatedCamera replugged(*bed, fresh.sim, shape);
-  Rig again(transport, fresh.clock);
-  ASSERT_TRUE(FindCamera(again.camera, false));
-  ASSERT_TRUE(again.camera.CameraPresent);
-  ASSERT_TRUE(Expose(again.camera, Read::FullFrame, *again.frame));
-  ASSERT_TRUE(Expose(in_process.camera, Read::FullFrame, *in_process.frame));
-  EXPECT_TRUE(*again.frame == *in_process.frame);
+  EXPECT_FALSE(device.Gone());
 }
 
 // The kernel may give a camera plugged in again the address it had before; the handles of the one
