@@ -13,8 +13,7 @@
 #include "processing/MedianKernel.h"
 #include "processing/Simd.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#define NYXEL_X86 1
+#ifdef NYXEL_X86
 #include <immintrin.h>
 #endif
 

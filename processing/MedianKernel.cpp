@@ -55,7 +55,7 @@ struct MedianNetworks<3> {
 #undef NYXEL_LANES_BYTES
 #undef NYXEL_LANES_TARGET
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef NYXEL_X86
 #define NYXEL_HAVE_AVX2_PATH 1
 #define NYXEL_LANES_NS avx2
 #define NYXEL_LANES_BYTES 32

@@ -6,7 +6,7 @@ namespace nyxel {
 namespace {
 
 SimdPath Detect() {
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef NYXEL_X86
   if (__builtin_cpu_supports("avx2")) return SimdPath::kAvx2;
 #endif
   return SimdPath::kVector;
