@@ -1,7 +1,7 @@
 // The processing operations beside the OpenCV functions a user would compare them with, and beside two
 // floors (one 32,768-entry table lookup pass, one frame copy), on the same frames in one run. Prints a
 // Markdown table: median thread CPU time of the repetitions, the anchor's, their ratio and the goal.
-//   bench_anchors [repetitions]   (default 15)
+//   bench_anchors [repetitions [scalar|vector|avx2]]   (default 15, the widest path the processor has)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -99,6 +99,17 @@ std::string Micros(double us) {
 
 int Main(int argc, char** argv) {
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+  if (argc > 2) {
+    const std::string path = argv[2];
+    if (path == "scalar") {
+      SetSimdPath(SimdPath::kScalar);
+    } else if (path == "vector") {
+      SetSimdPath(SimdPath::kVector);
+    } else if (path != "avx2") {
+      std::fprintf(stderr, "bench_anchors: unknown kernel path %s (scalar, vector or avx2)\n", path.c_str());
+      return 2;
+    }
+  }
   cv::setNumThreads(1);  // one thread on both sides
   auto store = ImageStore::Create();
   InitImageStore(*store);
