@@ -376,7 +376,7 @@ bool EmulatedCamera::HandleIoctl(UMockdevIoctlClient* client) {
       unsigned int number = 0;
       if (!interface_number(number) || !has_interface(number)) {
         umockdev_ioctl_client_complete(client, -1, EINVAL);
-      } else if (number == kHidInterface && hid_driver_bound_) {
+      } else if (shape_.held_elsewhere || (number == kHidInterface && hid_driver_bound_)) {
         umockdev_ioctl_client_complete(client, -1, EBUSY);  // usbhid holds it
       } else {
         if (std::find(claimed_.begin(), claimed_.end(), static_cast<int>(number)) == claimed_.end())
@@ -459,7 +459,7 @@ bool EmulatedCamera::HandleIoctl(UMockdevIoctlClient* client) {
         detach = std::strcmp(command.driver, kHidDriver) != 0;
       if (!has_interface(command.interface)) {
         umockdev_ioctl_client_complete(client, -1, EINVAL);
-      } else if (bound && !detach) {
+      } else if (shape_.held_elsewhere || (bound && !detach)) {
         umockdev_ioctl_client_complete(client, -1, EBUSY);
       } else {
         if (bound) hid_driver_bound_ = false;

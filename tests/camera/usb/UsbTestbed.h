@@ -53,6 +53,7 @@ struct EmulatedDeviceShape {
   uint16_t product_id = 0x0109;
   bool vendor_interface = true;  // false: a plain HID device (a keyboard), no image interface
   bool hid_driver_bound = true;  // usbhid has the HID interface until someone detaches it
+  bool held_elsewhere = false;   // another program has claimed both interfaces
 };
 
 // One device on the bus. Everything it saw is kept for the test; all members are safe to read from the

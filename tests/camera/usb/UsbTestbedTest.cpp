@@ -3,6 +3,7 @@
 // for real (the device scan, the claims, SET_REPORT, the bulk loop, its time limit, an unplug).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -135,6 +136,73 @@ TEST_F(EmulatedUsb, ScanFindsTheCameraAndLeavesOtherHidDevicesAlone) {
   EXPECT_TRUE(FindCamera(rig.camera, false));
   EXPECT_EQ(rig.camera.HidHandle, hid);
   EXPECT_EQ(rig.camera.BlockIOHandle, blockio);
+}
+
+// Two devices with the camera's shape: every interface is opened, the last of each class is kept.
+TEST_F(EmulatedUsb, TwoCamerasTheLastEnumeratedIsUsed) {
+  Brain brain_a(7), brain_b(99);
+  EmulatedDeviceShape shape_a, shape_b;
+  shape_a.address = 11;
+  shape_b.address = 12;
+  shape_b.product_id = 0x010a;
+  EmulatedCamera a(*bed, brain_a.sim, shape_a);
+  EmulatedCamera b(*bed, brain_b.sim, shape_b);
+  LibusbTransport transport;
+  std::vector<UsbInterface> listed;
+  ASSERT_TRUE(transport.ListInterfaces(UsbClass::Hid, listed));
+  ASSERT_EQ(listed.size(), 2u);
+  const bool b_last = listed[1].product_id == shape_b.product_id;
+  EmulatedCamera& last = b_last ? b : a;
+  EmulatedCamera& first = b_last ? a : b;
+  Brain& last_brain = b_last ? brain_b : brain_a;
+  Brain& first_brain = b_last ? brain_a : brain_b;
+
+  Rig rig(transport, last_brain.clock);
+  ASSERT_TRUE(FindCamera(rig.camera, false));
+  ASSERT_TRUE(rig.camera.CameraPresent);
+  EXPECT_EQ(rig.camera.UsbDeviceTable[0].ProductId, listed[0].product_id);
+  EXPECT_EQ(rig.camera.UsbDeviceTable[1].ProductId, listed[1].product_id);
+  EXPECT_EQ(rig.camera.UsbDeviceTable[2].VendorId, 0);
+  for (EmulatedCamera* device : {&a, &b}) {
+    std::vector<int> claimed = device->ClaimedInterfaces();
+    std::sort(claimed.begin(), claimed.end());
+    EXPECT_EQ(claimed, (std::vector<int>{0, 1}));
+    EXPECT_FALSE(device->HidDriverBound());
+  }
+
+  // Commands and the window go to the last camera only, and its picture is the one that arrives.
+  Brain reference(b_last ? 99 : 7);
+  Rig in_process(reference.sim, reference.clock);
+  ASSERT_TRUE(FindCamera(in_process.camera, false));
+  ASSERT_TRUE(Expose(rig.camera, Read::Window, *rig.frame));
+  ASSERT_TRUE(Expose(in_process.camera, Read::Window, *in_process.frame));
+  EXPECT_TRUE(*rig.frame == *in_process.frame);
+  EXPECT_EQ(last.BulkBytesSent(), kWindowReadLength);
+  EXPECT_EQ(first.BulkBytesSent(), 0u);
+  EXPECT_EQ(last_brain.sim.commands.size(), 1u);
+  EXPECT_TRUE(first_brain.sim.commands.empty());
+}
+
+// A camera that another program holds stops the scan, even when another camera could be opened.
+TEST_F(EmulatedUsb, ACameraHeldElsewhereStopsTheScan) {
+  for (int held : {0, 1}) {
+    SCOPED_TRACE(held);
+    Brain brain_a, brain_b;
+    EmulatedDeviceShape shape_a, shape_b;
+    shape_a.address = 11;
+    shape_b.address = 12;
+    shape_b.product_id = 0x010a;
+    (held == 0 ? shape_a : shape_b).held_elsewhere = true;
+    EmulatedCamera a(*bed, brain_a.sim, shape_a);
+    EmulatedCamera b(*bed, brain_b.sim, shape_b);
+    LibusbTransport transport;
+    Rig rig(transport, brain_a.clock);
+    EXPECT_FALSE(FindCamera(rig.camera, false));
+    EXPECT_FALSE(rig.camera.CameraPresent);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, "Could not open HID device");
+    EXPECT_EQ(rig.host.boxes[0].caption, "Error");
+  }
 }
 
 struct FrameCase {
