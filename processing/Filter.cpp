@@ -147,7 +147,6 @@ __attribute__((target("avx2"))) void UnsharpPixelsAvx2(const uint16_t* in, const
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
   }
 }
-#endif
 
 __attribute__((target("avx2"))) inline __m256i Widen(const uint16_t* p) {
   return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
@@ -194,6 +193,8 @@ __attribute__((target("avx2"))) void GaussianAvx2(ImageStore& store) {
     }
   }
 }
+
+#endif
 
 // The unsharp mask for one radius. Column sums over the window's rows move down one row at a time;
 // the window sums then run along the row, so each pixel costs one column update instead of a whole
@@ -245,7 +246,7 @@ void Unsharp(ImageStore& store, int power) {
     }
     for (int x = R; x < kFrameWidth - R; ++x) {
       const int32_t pixel = in[x];
-      const int32_t mean = static_cast<int32_t>(static_cast<uint32_t>(window[x]) / kArea);
+      const int32_t mean = static_cast<int32_t>((static_cast<uint64_t>(window[x]) * kMagic) >> 32);
       const int32_t v = pixel + (pixel - mean) * power;
       out[x] = static_cast<uint16_t>(v > kClampHigh ? 65535 : v < 0 ? 0 : v);
     }
