@@ -7,6 +7,7 @@ namespace {
 
 SimdPath Detect() {
 #ifdef NYXEL_X86
+  __builtin_cpu_init();  // in case the first use comes from a static constructor
   if (__builtin_cpu_supports("avx2")) return SimdPath::kAvx2;
 #endif
   return SimdPath::kVector;
