@@ -97,18 +97,15 @@ const char* RequestName(unsigned long request) {
   }
 }
 
-}  // namespace
-
-UsbTestbed::UsbTestbed() : testbed_(umockdev_testbed_new()) {}
-
-namespace {
-
+// A retired node: the device has left, and so every request fails as the kernel fails it.
 int DeadIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void*) {
   umockdev_ioctl_client_complete(client, -1, ENODEV);
   return TRUE;
 }
 
 }  // namespace
+
+UsbTestbed::UsbTestbed() : testbed_(umockdev_testbed_new()) {}
 
 UsbTestbed::~UsbTestbed() {
   for (auto& [handler, devnode] : retired_) {
@@ -139,6 +136,21 @@ std::string UsbTestbed::WhyUnusable() {
   }
   if (maps != nullptr) std::fclose(maps);
   if (!preloaded) return "not running under umockdev-wrapper (its preload library emulates the USB bus)";
+  // And it must show this process the testbed's sysfs in place of the real one.
+  gchar* probe = umockdev_testbed_add_device(testbed_, "usb", "nyxel-probe", nullptr, "idVendor", "abcd",
+                                             nullptr, nullptr);
+  std::string seen;
+  if (probe != nullptr) {
+    if (std::FILE* file = std::fopen((std::string(probe) + "/idVendor").c_str(), "r")) {
+      char text[16] = {};
+      if (std::fgets(text, sizeof text, file) != nullptr) seen = text;
+      std::fclose(file);
+    }
+    umockdev_testbed_uevent(testbed_, probe, "remove");
+    umockdev_testbed_remove_device(testbed_, probe);
+    g_free(probe);
+  }
+  if (seen.rfind("abcd", 0) != 0) return "umockdev's emulated sysfs is not visible in this process";
   return {};
 }
 

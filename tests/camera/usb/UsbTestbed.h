@@ -30,8 +30,8 @@ class UsbTestbed {
   UsbTestbed(const UsbTestbed&) = delete;
   UsbTestbed& operator=(const UsbTestbed&) = delete;
 
-  // Empty when the emulation can run here, else why not (for the test's skip message).
-  static std::string WhyUnusable();
+  // Empty when the emulation works in this process, else why not (for the test's skip message).
+  std::string WhyUnusable();
 
   UMockdevTestbed* testbed() const { return testbed_; }
 

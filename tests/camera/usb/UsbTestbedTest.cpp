@@ -78,9 +78,9 @@ bool WaitUntilListed(LibusbTransport& transport, size_t count) {
 class EmulatedUsb : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string why = UsbTestbed::WhyUnusable();
-    if (!why.empty()) GTEST_SKIP() << why;
     bed = std::make_unique<UsbTestbed>();
+    const std::string why = bed->WhyUnusable();
+    if (!why.empty()) GTEST_SKIP() << "no emulated USB bus: " << why;
   }
   std::unique_ptr<UsbTestbed> bed;
 };
