@@ -12,11 +12,13 @@
 
 #include "camera/Camera.h"
 #include "camera/CameraProtocol.h"
+#include "camera/ExposureRun.h"
 #include "camera/LibusbTransport.h"
 #include "camera/sim/SimulatedCamera.h"
 #include "camera/sim/SimulatedSky.h"
 #include "core/RecordingHost.h"
 #include "tests/camera/usb/UsbTestbed.h"
+#include "tests/support/TestSupport.h"
 
 namespace nyxel {
 namespace {
@@ -485,6 +487,72 @@ TEST_F(EmulatedUsb, ReplugAtTheSameAddressIsOpenedAfresh) {
   ASSERT_TRUE(Expose(rig2.camera, Read::Window, *rig2.frame)) << ::testing::PrintToString(rig2.host.Texts());
   ASSERT_TRUE(Expose(in_process.camera, Read::Window, *in_process.frame));
   EXPECT_TRUE(*rig2.frame == *in_process.frame);
+}
+
+// The camera command as the program runs it, on the bus: a photo, a photo whose readout the unplug
+// breaks, the next command's scan, and a photo once the camera is back.
+TEST_F(EmulatedUsb, ExposureRunAcrossAnUnplug) {
+  struct Program {
+    Program(CameraTransport& transport, Clock& clock) : rig(host, clock, Drive(dir.path()), transport) {
+      StartSession(rig.session);
+      rig.calendar = CalendarFromClock(clock, 1772746200);
+      rig.run.ExposureUnit = 't';  // 0.4 s, timed by the camera
+      rig.run.ExposureValue = 4;
+      host.Clear();
+    }
+    bool Photo() {
+      if (!BeginCameraCommand(rig)) return false;
+      TakePhoto(rig);
+      EndCameraCommand(rig);
+      return !rig.state.ReadFailed;
+    }
+    Frame& picture() { return rig.session.store.CurrentFrame; }
+    test::TempDir dir;
+    RecordingHost host;
+    CameraRig rig;
+  };
+  auto has = [](const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+  };
+
+  Brain reference, brain;
+  Program in_process(reference.sim, reference.clock);
+  EmulatedDeviceShape shape;
+  shape.address = 40;
+  auto device = std::make_unique<EmulatedCamera>(*bed, brain.sim, shape);
+  LibusbTransport transport;
+  Program program(transport, brain.clock);
+  ASSERT_TRUE(in_process.Photo());
+  ASSERT_TRUE(program.Photo()) << ::testing::PrintToString(program.host.Texts());
+  EXPECT_TRUE(program.picture() == in_process.picture());
+  const auto first = std::make_unique<Frame>(program.picture());
+
+  device->UnplugAfter(100000);
+  program.host.Clear();
+  EXPECT_FALSE(program.Photo());
+  EXPECT_TRUE(has(program.host.Texts(), "Error 19 trying to read BlockIO data from USB\n"))
+      << ::testing::PrintToString(program.host.Texts());
+  EXPECT_FALSE(program.rig.camera.CameraPresent);
+  EXPECT_TRUE(program.picture() == *first);
+
+  device->Unplug();
+  ASSERT_TRUE(WaitUntilListed(transport, 0));
+  program.host.Clear();
+  EXPECT_FALSE(program.Photo());
+  EXPECT_TRUE(has(program.host.Texts(), "Sorry, No camera found on USB"))
+      << ::testing::PrintToString(program.host.Texts());
+  EXPECT_TRUE(program.picture() == *first);
+
+  device.reset();
+  Brain fresh(11);  // another seed, so the new picture is told from the kept one
+  shape.address = 41;
+  EmulatedCamera replugged(*bed, fresh.sim, shape);
+  ASSERT_TRUE(WaitUntilListed(transport, 1));
+  program.host.Clear();
+  EXPECT_TRUE(program.Photo()) << ::testing::PrintToString(program.host.Texts());
+  EXPECT_TRUE(program.rig.camera.CameraPresent);
+  EXPECT_EQ(replugged.BulkBytesSent(), kFullFrameReadLength);
+  EXPECT_FALSE(program.picture() == *first);
 }
 
 }  // namespace
