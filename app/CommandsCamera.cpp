@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/CommandRegistry.h"
+#include "app/TInfoDialog.h"
 #include "app/TMESSDialog.h"
 #include "app/TNyxelWindow.h"
 #include "app/TQKDialog.h"
@@ -26,6 +27,13 @@ void CameraCommand(TNyxelWindow& w) {
   values.focus_bitmap = s.drive.Resolve(kFocusBitmapPath);
   values.focus_bitmap_written = &obs.state.FocusBitmapWritten;
   values.self_guiding_available = obs.self_guide != nullptr;
+  values.guiding_frames = obs.guider.state.GuidingFramesForDark;
+  AttachGuiding(w);
+  values.self_guide = [&obs] { obs.guider.ToggleSelfGuide(); };
+  values.matching_dark = [&obs, &values] {
+    obs.guider.ToggleMatchingDark();
+    values.guiding_frames = obs.guider.state.GuidingFramesForDark;
+  };
   TQKDialog dialog(values, s.host, w.dialogParent());
   values.start_focus = [&w, &obs, &dialog] {
     RunFocusMode(obs, {[&dialog](int) {

@@ -132,6 +132,7 @@ TNyxelWindow::TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock
   }
   observatory_ = std::make_unique<Observatory>(host_, *clock, Drive(drive_root), *transport);
   observatory_->simulated = options.simulate;
+  observatory_->simulation = simulation_.get();
   StartSession(observatory_->session);
   // The simulated mount answers on a pseudo-terminal linked as <drive>/com1.
   if (simulation_ && simulation_->StartMount(drive_root)) observatory_->link.peer = &simulation_->mount_line;
