@@ -294,6 +294,13 @@ void EmulatedCamera::Unplug() {
   Remove();
 }
 
+std::string EmulatedCamera::Property(const char* name) const {
+  gchar* value = umockdev_testbed_get_property(bed_.testbed(), sysfs_path_.c_str(), name);
+  std::string text = value != nullptr ? value : "";
+  g_free(value);
+  return text;
+}
+
 std::vector<EmulatedCamera::ControlTransfer> EmulatedCamera::Controls() const {
   std::lock_guard lock(mutex_);
   return controls_;

@@ -102,6 +102,8 @@ class EmulatedCamera {
   // Requests the device does not know, as "name or number".
   std::vector<std::string> UnknownRequests() const;
 
+  // A udev property of the device, as udev rules see it.
+  std::string Property(const char* name) const;
   const std::string& sysfs_path() const { return sysfs_path_; }
   const std::string& devnode() const { return devnode_; }
 

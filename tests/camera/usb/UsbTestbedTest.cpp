@@ -1,12 +1,14 @@
 // The libusb transport against cameras on an emulated USB bus: the same simulator that answers in
 // process answers here from behind usbfs, so everything between the protocol code and the wire runs
 // for real (the device scan, the claims, SET_REPORT, the bulk loop, its time limit, an unplug).
+#include <fnmatch.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -138,6 +140,38 @@ TEST_F(EmulatedUsb, ScanFindsTheCameraAndLeavesOtherHidDevicesAlone) {
   EXPECT_TRUE(FindCamera(rig.camera, false));
   EXPECT_EQ(rig.camera.HidHandle, hid);
   EXPECT_EQ(rig.camera.BlockIOHandle, blockio);
+}
+
+// The installed udev rule gives the user the camera, and only devices of its shape: its interface
+// patterns hold for the emulated camera and not for a keyboard.
+TEST_F(EmulatedUsb, UdevRuleMatchesTheCameraShape) {
+  std::ifstream file(std::string(NYXEL_SOURCE_DIR) + "/resources/60-nyxel-camera.rules");
+  ASSERT_TRUE(file.good());
+  std::vector<std::string> patterns;
+  const std::string key = "ENV{ID_USB_INTERFACES}==\"";
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    for (size_t at = line.find(key); at != std::string::npos; at = line.find(key, at + 1)) {
+      const size_t begin = at + key.size();
+      patterns.push_back(line.substr(begin, line.find('"', begin) - begin));
+    }
+  }
+  ASSERT_EQ(patterns.size(), 2u);
+  Brain brain;
+  EmulatedDeviceShape keyboard_shape;
+  keyboard_shape.address = 3;
+  keyboard_shape.vendor_interface = false;
+  EmulatedCamera camera(*bed, brain.sim);
+  EmulatedCamera keyboard(*bed, brain.sim, keyboard_shape);
+  auto matches_all = [&](const EmulatedCamera& device) {
+    const std::string interfaces = device.Property("ID_USB_INTERFACES");
+    EXPECT_FALSE(interfaces.empty());
+    return std::all_of(patterns.begin(), patterns.end(),
+                       [&](const std::string& p) { return fnmatch(p.c_str(), interfaces.c_str(), 0) == 0; });
+  };
+  EXPECT_TRUE(matches_all(camera));
+  EXPECT_FALSE(matches_all(keyboard));
+  EXPECT_EQ(camera.Property("DEVTYPE"), "usb_device");
 }
 
 // Two devices with the camera's shape: every interface is opened, the last of each class is kept.
