@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "camera/CameraTransport.h"
@@ -48,7 +49,7 @@ class UsbTestbed {
 struct EmulatedDeviceShape {
   int bus = 1;
   int address = 11;
-  // The simulator's ids, which the udev rule's interface pattern also matches.
+  // The simulator's ids. The udev rule goes by the two interfaces, not by the ids.
   uint16_t vendor_id = 0x1d6b;
   uint16_t product_id = 0x0109;
   bool vendor_interface = true;  // false: a plain HID device (a keyboard), no image interface
