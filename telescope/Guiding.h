@@ -24,7 +24,6 @@ inline constexpr int kDriftTooLarge = 10000;
 inline constexpr int kDriftThresholdRounded = 300;
 inline constexpr int kDriftThresholdTenths = 30;
 
-inline constexpr int kMessageGuideStarLost = 4;
 inline constexpr int kMessagePickGeometry = 35;
 inline constexpr int kMessageGuidingTerminated = 51;
 inline constexpr int kMessageNoControlBox = 52;

@@ -193,6 +193,24 @@ TEST(Guiding, WindowPlacementAndTrainingFormulas) {
   }
 }
 
+TEST(Guiding, PlacingTheWindowSetsTheFocusWindowAndSaysSoInDebugMode) {
+  GuideRig g;
+  g.obs.session.settings.debug_mode = true;
+  g.obs.guider.PlaceGuideWindow();
+  EXPECT_EQ(g.obs.camera.FocusWindowX, 182);
+  EXPECT_EQ(g.obs.camera.FocusWindowY, 63);
+  EXPECT_EQ(g.obs.guider.state.GuideWindowStarX, 66);
+  EXPECT_EQ(g.obs.guider.state.GuideWindowStarY, 64);
+  EXPECT_EQ(g.host.Texts(),
+            std::vector<std::string>{
+                "xcent=   66, ycent =    64, focus_x =   182, focus_y =    63,  xoffset =     2, "
+                "yoffset =     0"});
+  // The picked star comes back at the end of the camera command, whatever happened to it meanwhile.
+  g.obs.picked.GuideStarX = 1;
+  EndCameraCommand(g.obs);
+  EXPECT_EQ(g.obs.picked.GuideStarX, 250);
+}
+
 TEST(Guiding, DriftAndAxisPulses) {
   EXPECT_EQ(DriftOf(64, 3, 63, 8), 500);
   EXPECT_EQ(DriftOf(64, 0, 66, 5), -2500);
