@@ -102,6 +102,29 @@ void Median(ImageStore& store, int power_tenths) {
     ConditionalMedianRow(src, dst, R, y, power_tenths);
 }
 
+// The gaussian (kernel 1, / 80) is not separable, but it is the sum of two separable parts: rows y - 2
+// and y + 2 with 1 2 1 across, plus rows y - 1, y, y + 1 weighted 1 2 1 with 1 4 8 4 1 across. The sums
+// are the same integers in another order, and never negative.
+void GaussianSeparable(ImageStore& store) {
+  const uint16_t* src = store.CurrentFrame.data();
+  uint16_t* dst = store.SecondFrame.data();
+  int32_t outer[kFrameWidth], inner[kFrameWidth];  // the two vertical sums of each column
+  for (int y = FirstRow(store, 2); y < kFrameHeight - 2; ++y) {
+    const uint16_t* c = src + PixelIndex(y, 0);
+    for (int x = 0; x < kFrameWidth; ++x) {
+      outer[x] = c[x - 2 * kFrameWidth] + c[x + 2 * kFrameWidth];
+      inner[x] = c[x - kFrameWidth] + 2 * c[x] + c[x + kFrameWidth];
+    }
+    uint16_t* out = dst + PixelIndex(y, 0);
+    for (int x = 2; x < kFrameWidth - 2; ++x) {
+      const uint32_t sum =
+          static_cast<uint32_t>(outer[x - 1] + 2 * outer[x] + outer[x + 1] + inner[x - 2] +
+                                4 * (inner[x - 1] + inner[x + 1]) + 8 * inner[x] + inner[x + 2]);
+      out[x] = ClampResult(static_cast<int>(sum / 80));
+    }
+  }
+}
+
 #ifdef NYXEL_X86
 // prefix[x] = column[0] + .. + column[x - 1] for x = 0..512, eight at a time: the window sums are then
 // differences with no dependence from pixel to pixel.
@@ -155,9 +178,7 @@ __attribute__((target("avx2"))) inline __m256i At(const int32_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// The gaussian (kernel 1, / 80) is not separable, but it is the sum of two separable parts: rows y - 2
-// and y + 2 with 1 2 1 across, plus rows y - 1, y, y + 1 weighted 1 2 1 with 1 4 8 4 1 across. The sums
-// are the same integers in another order. Eight pixels at a time.
+// GaussianSeparable eight pixels at a time.
 __attribute__((target("avx2"))) void GaussianAvx2(ImageStore& store) {
   const uint16_t* src = store.CurrentFrame.data();
   uint16_t* dst = store.SecondFrame.data();
@@ -272,10 +293,10 @@ void ConvolveFrame(ImageStore& store, int radius, int kernel, int divisor) {
     if (ActiveSimdPath() == SimdPath::kAvx2) {
       GaussianAvx2(store);
     } else {
-      ConvolveFixed<2, 1, 80>(store);
+      GaussianSeparable(store);
     }
 #else
-    ConvolveFixed<2, 1, 80>(store);
+    GaussianSeparable(store);
 #endif
   } else if (fixed(1, 2, 1)) {
     ConvolveFixed<1, 2, 1>(store);
