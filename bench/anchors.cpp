@@ -20,6 +20,7 @@
 #include "processing/Filter.h"
 #include "processing/Simd.h"
 #include "processing/Stretch.h"
+#include "processing/StretchCache.h"
 
 namespace nyxel {
 namespace {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/Display.h"
+#include "processing/StretchCache.h"
 
 namespace nyxel {
 namespace {

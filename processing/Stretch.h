@@ -32,9 +32,6 @@ void BuildNonLinearTable(StretchTable& table, int power);
 void BuildLogTable(StretchTable& table);
 void BuildAntilogTable(StretchTable& table);
 void BuildInvertTable(StretchTable& table);
-// Each builder keeps the last table it made: the same parameters again copy it. Tests and the bench
-// call this to make the next builds compute their tables afresh.
-void ForgetStretchTables();
 
 // The colour synthesis' curve: entry i = P x 16,384 x x / (x (P - 1) + 1) with x = i / 16,384, for every
 // entry (the upper half continues the same curve so bright luminance stays above darker pixels), then

@@ -14,6 +14,7 @@
 #include "processing/Filter.h"
 #include "processing/Simd.h"
 #include "processing/Stretch.h"
+#include "processing/StretchCache.h"
 #include "tests/processing/legacy/Legacy.h"
 
 namespace nyxel {
