@@ -35,8 +35,9 @@ inline void PutEntry(StretchTable& table, int i, double fast, Exact exact) {
   // The nearest whole number by the round-to-nearest of an addition (floor is a library call on plain
   // x86-64); ties may go either way, and a tie is never within kGuard.
   constexpr double kRound = 6755399441055744.0;  // 1.5 x 2^52
+  // Far beyond the table (or NaN) the entry is the clamp, and no whole number is near.
   const double nearest = std::fabs(fast) < 1e15 ? (fast + kRound) - kRound : fast;
-  if (!(std::fabs(fast - nearest) < kGuard)) [[likely]] {
+  if (!(std::fabs(fast) < 1e15) || !(std::fabs(fast - nearest) < kGuard)) [[likely]] {
     table[i] = Entry(fast);
     return;
   }
