@@ -4,6 +4,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -167,12 +168,54 @@ TEST_F(GuidingWindowTest, SelfGuidedExposureShowsItsPhases) {
   EXPECT_EQ(info->picture().size(), QSize(128, 128));
   // Two full-frame reads: the half-time one and the final one.
   int full_reads = 0;
-  for (const auto& c : window->simulation()->camera.commands) full_reads += c.bytes[0] == 4 && c.bytes[7] == 0;
+  for (const auto& c : window->simulation()->camera.commands)
+    full_reads += c.bytes[0] == 4 && c.bytes[7] == 0;
   EXPECT_EQ(full_reads, 3);  // with the first, unguided picture
   EXPECT_EQ(window->session().store.GuideFrameDisplay, 0);
   EXPECT_EQ(window->observatory().guider.state.GuidingFrameCount > 5, true);
   // Re-armed for the next exposure.
   EXPECT_TRUE(window->observatory().run.SelfGuideNext);
+}
+
+// Presses a key once the Guiding Info window has shown `frames` guide frames.
+struct KeyAfterFrames : QObject {
+  KeyAfterFrames(QWidget* target_, int frames_) : target(target_), frames(frames_) {}
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::UpdateRequest && qobject_cast<TInfoDialog*>(object) && --frames == 0) {
+      QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    }
+    return false;
+  }
+  QWidget* target;
+  int frames;
+};
+
+TEST_F(GuidingWindowTest, StandAloneGuidingUntilAKeyPress) {
+  Simulated();
+  Photo(1, false);
+  window->RunCommand(16);
+  emit window->onPictureLeftClick(250, 122);
+  ASSERT_TRUE(window->observatory().picked.GuideStarPicked);
+  window->simulation()->mount.SetDrift(0.05, 0.03);
+  boxes.clear();
+  const size_t calls = window->simulation()->mount.calls.size();
+  const uint32_t start = clock.NowMs();
+  KeyAfterFrames key(window.get(), 30);
+  qApp->installEventFilter(&key);
+  ASSERT_TRUE(window->RunCommand(125));
+  qApp->removeEventFilter(&key);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Guiding Terminated"});
+  EXPECT_GT(ElapsedMs(clock.NowMs(), start), 20000);
+  int pulses = 0;
+  for (size_t i = calls; i < window->simulation()->mount.calls.size(); ++i) {
+    pulses += window->simulation()->mount.calls[i].text == "Puts #:RG#";
+  }
+  EXPECT_GT(pulses, 5);
+  auto* info = window->findChild<TInfoDialog*>();
+  ASSERT_NE(info, nullptr);
+  EXPECT_FALSE(info->isVisible());
+  EXPECT_EQ(window->observatory().camera.FocusWindowX, 184);
+  EXPECT_EQ(window->observatory().camera.FocusWindowY, 65);
 }
 
 TEST_F(GuidingWindowTest, GuidingCommandsFollowTheInterface) {
