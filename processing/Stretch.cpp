@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/Display.h"
+#include "processing/Simd.h"
 #include "processing/StretchCache.h"
 
 namespace nyxel {
@@ -49,36 +50,74 @@ inline void PutEntry(StretchTable& table, int i, double fast, Exact exact) {
                                                                  : truncated);
 }
 
-// PutEntry for entries first .. first + n - 1 from their double values, two at a time in vector
-// registers; a pair with an entry near a whole number goes through PutEntry itself.
-template <class Exact>
-void PutEntries(StretchTable& table, int first, int n, const double* fast, Exact exact) {
-  typedef double Pair __attribute__((vector_size(16)));
+// The vectors PutEntryLanes works in, L doubles wide.
+template <int L>
+struct EntryVectors;
+template <>
+struct EntryVectors<2> {
+  typedef double Doubles __attribute__((vector_size(16)));
   typedef int64_t Mask __attribute__((vector_size(16)));
   typedef int32_t Ints __attribute__((vector_size(8)));
+};
+template <>
+struct EntryVectors<4> {
+  typedef double Doubles __attribute__((vector_size(32)));
+  typedef int64_t Mask __attribute__((vector_size(32)));
+  typedef int32_t Ints __attribute__((vector_size(16)));
+};
+
+// PutEntry for entries first .. first + k - 1 from their double values, L at a time in vector
+// registers (k, returned, is n rounded down to a multiple of L); a group with an entry near a whole
+// number goes through PutEntry itself. Always inlined, so it takes its caller's instruction set.
+template <int L, class Exact>
+__attribute__((always_inline)) inline int PutEntryLanes(StretchTable& table, int first, int n,
+                                                        const double* fast, Exact& exact) {
+  using Doubles = typename EntryVectors<L>::Doubles;
+  using Mask = typename EntryVectors<L>::Mask;
+  using Ints = typename EntryVectors<L>::Ints;
   constexpr double kRound = 6755399441055744.0;
-  const Pair zero = {0.0, 0.0}, top = {kStretchTableMax, kStretchTableMax}, guard = {kGuard, kGuard},
-             huge = {1e15, 1e15}, round = {kRound, kRound};
-  const Mask sign = {INT64_MAX, INT64_MAX};
+  const Doubles zero = Doubles{} + 0.0, top = Doubles{} + static_cast<double>(kStretchTableMax),
+                guard = Doubles{} + kGuard, huge = Doubles{} + 1e15, round = Doubles{} + kRound;
+  const Mask sign = Mask{} + INT64_MAX;
   int k = 0;
-  for (; k + 2 <= n; k += 2) {
-    Pair f;
+  for (; k + L <= n; k += L) {
+    Doubles f;
     std::memcpy(&f, fast + k, sizeof f);
-    const Pair magnitude = reinterpret_cast<Pair>(reinterpret_cast<Mask>(f) & sign);
-    const Pair nearest = magnitude < huge ? (f + round) - round : f;
-    const Pair distance = reinterpret_cast<Pair>(reinterpret_cast<Mask>(f - nearest) & sign);
+    const Doubles magnitude = reinterpret_cast<Doubles>(reinterpret_cast<Mask>(f) & sign);
+    const Doubles nearest = magnitude < huge ? (f + round) - round : f;
+    const Doubles distance = reinterpret_cast<Doubles>(reinterpret_cast<Mask>(f - nearest) & sign);
     const Mask near = distance < guard;
-    if ((near[0] | near[1]) != 0) {
-      PutEntry(table, first + k, fast[k], exact);
-      PutEntry(table, first + k + 1, fast[k + 1], exact);
+    bool any = false;
+    for (int l = 0; l < L; ++l) any |= near[l] != 0;
+    if (any) {
+      for (int l = 0; l < L; ++l) PutEntry(table, first + k + l, fast[k + l], exact);
       continue;
     }
-    const Pair low = f > zero ? f : zero;
+    const Doubles low = f > zero ? f : zero;
     const Ints e = __builtin_convertvector(low < top ? low : top, Ints);
-    table[first + k] = static_cast<int16_t>(e[0]);
-    table[first + k + 1] = static_cast<int16_t>(e[1]);
+    for (int l = 0; l < L; ++l) table[first + k + l] = static_cast<int16_t>(e[l]);
   }
-  for (; k < n; ++k) PutEntry(table, first + k, fast[k], exact);
+  return k;
+}
+
+#ifdef NYXEL_X86
+template <class Exact>
+__attribute__((target("avx2"))) int PutEntriesAvx2(StretchTable& table, int first, int n, const double* fast,
+                                                   Exact& exact) {
+  return PutEntryLanes<4>(table, first, n, fast, exact);
+}
+#endif
+
+// PutEntry for entries first .. first + n - 1 from their double values.
+template <class Exact>
+void PutEntries(StretchTable& table, int first, int n, const double* fast, Exact exact) {
+#ifdef NYXEL_X86
+  const int done = ActiveSimdPath() == SimdPath::kAvx2 ? PutEntriesAvx2(table, first, n, fast, exact)
+                                                       : PutEntryLanes<2>(table, first, n, fast, exact);
+#else
+  const int done = PutEntryLanes<2>(table, first, n, fast, exact);
+#endif
+  for (int k = done; k < n; ++k) PutEntry(table, first + k, fast[k], exact);
 }
 
 // Entries first .. end - 1 from `fast` (double) and `exact` (extended) values, in chunks.
