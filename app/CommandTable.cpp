@@ -81,6 +81,7 @@ const std::vector<CommandRow> kRows = {
     {123, "&View", "&Show/Edit Current Image FITS details", "", 0,
      "Show and edit the FITS header texts of this image"},
     {124, "&View", "Show &Values", "", 124, ""},
+    {2001, "&View", "Guiding Graph", "", 0, "Plot the guide star's offset and the guide pulses as guiding runs"},
     {115, "&Colour", "&Synthesize Colour Image\tCTL+C", "Ctrl+C", 0,
      "Make a colour picture from the colour mosaic"},
     {116, "&Colour", "Set Colour &Balance\tCTL+B", "Ctrl+B", 116, ""},

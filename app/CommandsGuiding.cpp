@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "app/CommandRegistry.h"
+#include "app/TGuideGraph.h"
 #include "app/TInfoDialog.h"
 #include "app/TNyxelWindow.h"
 #include "core/Drive.h"
@@ -20,7 +21,10 @@ class GuidingWindow : public QObject, public GuidingInfo {
   explicit GuidingWindow(TNyxelWindow& w) : QObject(&w), w_(w) { setObjectName(QStringLiteral("guiding")); }
 
   void Open() override {
-    if (!dialog_) dialog_ = new TInfoDialog(w_.dialogParent());
+    if (!dialog_) {
+      dialog_ = new TInfoDialog(w_.dialogParent());
+      dialog_->open_graph = [this] { w_.RunCommand(kGuidingGraphCommand); };
+    }
     dialog_->setWindowTitle(QString::fromLatin1(kInfoCaption.data(), static_cast<int>(kInfoCaption.size())));
     dialog_->show();
   }

@@ -13,6 +13,9 @@ class QRadioButton;
 
 namespace nyxel {
 
+// View > Guiding Graph.
+inline constexpr int kGuidingGraphCommand = 2001;
+
 class TGuideGraph : public QDialog {
   Q_OBJECT
 

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 
 namespace nyxel {
 namespace {
@@ -32,6 +33,11 @@ TInfoDialog::TInfoDialog(QWidget* parent) : QDialog(parent) {
     edit->setGeometry(295, row.y, 80, 20);
     edits_[row.id] = edit;
   }
+  graph_button_ = new QPushButton(QStringLiteral("Guiding Graph"), this);
+  graph_button_->setGeometry(230, 215, 145, 26);
+  connect(graph_button_, &QPushButton::clicked, this, [this] {
+    if (open_graph) open_graph();
+  });
 }
 
 QLineEdit* TInfoDialog::edit(int id) const {

@@ -5,11 +5,13 @@
 #include <QImage>
 #include <QLine>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "telescope/Guiding.h"
 
 class QLineEdit;
+class QPushButton;
 
 namespace nyxel {
 
@@ -23,6 +25,10 @@ class TInfoDialog : public QDialog {
   static constexpr int kPictureY = 75;
 
   explicit TInfoDialog(QWidget* parent = nullptr);
+
+  // Our addition: the "Guiding Graph" button opens the graph window through this.
+  std::function<void()> open_graph;
+  QPushButton* graphButton() const { return graph_button_; }
 
   // Edits 101, 102 (star x, y) and 103, 104 (drift x, y).
   QLineEdit* edit(int id) const;
@@ -40,6 +46,7 @@ class TInfoDialog : public QDialog {
 
  private:
   std::map<int, QLineEdit*> edits_;
+  QPushButton* graph_button_ = nullptr;
   QImage picture_;
   int ref_x_ = 0, ref_y_ = 0;
 };

@@ -40,7 +40,7 @@ bool GuideCommand(int id) {
 // While an exposure run or focus loop pumps events, only what changes nothing may start: the help
 // pages and About. Everything else would start a second run or change the image under the first.
 bool AllowedWhileRunning(int id) {
-  return id == 112 || id == 113;
+  return id == 112 || id == 113 || id == 2001;  // help, About, the guiding graph
 }
 
 QList<QKeySequence> KeysOf(std::string_view keys) {

@@ -82,7 +82,10 @@ const RegisterStep kGuide{{"guide", 1, "SECONDS", [](StepContext& c, const Args&
                              Clock& clock = c.session.clock;
                              const uint32_t end = clock.NowMs() + static_cast<uint32_t>(seconds) * 1000u;
                              c.host.AbortAfter(clock, static_cast<uint32_t>(seconds) * 1000u);
-                             if (!c.obs.guider.Guide()) return kStepFailed;
+                             const bool guided = c.obs.guider.Guide();
+                             const auto& log = c.obs.guider.recorder.last_log;
+                             if (!log.empty()) c.out << "log " << log.string() << '\n';
+                             if (!guided) return kStepFailed;
                              // Guiding that ended before its time lost the star or the camera.
                              return ElapsedMs(clock.NowMs(), end) >= 0 ? kStepOk : kStepFailed;
                            }}};

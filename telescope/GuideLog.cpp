@@ -114,6 +114,7 @@ void GuideLog::Close() {
 
 bool GuideRecorder::Begin(Session& session, int guiding_exposure_ms, std::time_t start) {
   history.Clear();
+  last_log.clear();
   running = true;
   std::error_code ec;
   const std::filesystem::path folder = session.drive.Resolve(session.settings.autosave_dir);
@@ -136,6 +137,7 @@ std::filesystem::path GuideRecorder::End() {
   running = false;
   const std::filesystem::path written = log.IsOpen() ? log.Path() : std::filesystem::path();
   log.Close();
+  last_log = written;
   if (changed) changed();
   return written;
 }

@@ -97,6 +97,7 @@ class GuideRecorder {
   GuideLog log;
   std::function<void()> changed;
   bool running = false;
+  std::filesystem::path last_log;  // what the last run wrote ("" when it could not)
 };
 
 }  // namespace nyxel

@@ -14,6 +14,15 @@
 namespace nyxel {
 namespace {
 
+// Guiding and training pump the window's events: while they run no other run or image command may start.
+struct RunningGuard {
+  explicit RunningGuard(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningGuard() { flag_ = false; }
+  RunningGuard(const RunningGuard&) = delete;
+  RunningGuard& operator=(const RunningGuard&) = delete;
+  bool& flag_;
+};
+
 constexpr int kMessageSettingsSave = 21;
 constexpr int kFirstTrainingPulseMs = 50;
 constexpr int kProgressMiddle = 50;  // percent
@@ -243,14 +252,15 @@ void Guider::Pulse(char compass_letter, int ms) {
 }
 
 void Guider::Report(const std::string& pulses) {
-  if (!frame_done) return;
+  if (!frame_done && !recorder.running) return;
   GuideFrameReport r;
   r.clock_ms = obs_.session.clock.NowMs();
   r.star = state.Star;
   r.drift_x = state.DriftX;
   r.drift_y = state.DriftY;
   r.pulses = pulses.empty() ? "-" : pulses;
-  frame_done(r);
+  if (recorder.running) recorder.Frame(r);
+  if (frame_done) frame_done(r);
 }
 
 bool Guider::Preconditions(bool need_star) {
@@ -320,6 +330,8 @@ bool Guider::GuideFrame() {
 }
 
 int Guider::Train() {
+  if (obs_.state.Running) return 1;
+  const RunningGuard running(obs_.state.Running);
   Session& s = obs_.session;
   Settings& st = s.settings;
   if (!Preconditions(true)) return 1;
@@ -382,9 +394,12 @@ int Guider::Train() {
 
 bool Guider::Guide() {
   Session& s = obs_.session;
+  if (obs_.state.Running) return false;
   if (!Preconditions(true)) return false;
+  const RunningGuard running(obs_.state.Running);
   if (s.settings.guide_interface == 'b') ResetControlBox(obs_.link, s.host, s.clock);
   PlaceGuideWindow();
+  recorder.Begin(s, ExposureFromUnit(obs_.run.ExposureUnit, obs_.run.ExposureValue, false), obs_.calendar());
   bool first = true;
   for (;;) {
     if (s.host.PumpMessages()) break;
@@ -402,6 +417,7 @@ bool Guider::Guide() {
     if (!Correct()) break;
     ShowInfo();
   }
+  recorder.End();
   ShowMessage(s.host, kMessageGuidingTerminated);
   CloseInfo();
   s.store.GuideFrameDisplay = 0;
@@ -507,6 +523,8 @@ bool Guider::SetUp() {
   camera.HalfTimeReadoutDone = false;
   state.GuidingFrameCount = 0;
   state.GuidingMs = GuidingExposureMs();
+  // A matching dark guides on nothing, so it leaves no guide log.
+  if (!state.MatchingDark) recorder.Begin(s, state.GuidingMs, obs_.calendar());
   OpenInfo();
   auto fail = [&] {
     CloseGuidingWindow();
@@ -612,6 +630,7 @@ bool Guider::WaitTurn(uint32_t& deadline_ms, int exposure_ms) {
 }
 
 void Guider::CloseGuidingWindow() {
+  if (recorder.running) recorder.End();
   CloseInfo();
   obs_.session.store.GuideFrameDisplay = 0;
 }

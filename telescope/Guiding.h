@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "camera/ExposureRun.h"
+#include "telescope/GuideLog.h"
 
 namespace nyxel {
 
@@ -135,6 +136,8 @@ class Guider : public SelfGuidedExposure {
 
   GuideState state;
   GuidingInfo* info = nullptr;
+  // Every guiding run's samples (for the graph) and its log in the autosave folder.
+  GuideRecorder recorder;
   // After each guide frame of stand-alone guiding and of a self-guided exposure.
   std::function<void(const GuideFrameReport&)> frame_done;
   // The pick click moves the mouse cursor onto each centre found (frame pixels).

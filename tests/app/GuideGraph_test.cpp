@@ -3,6 +3,8 @@
 #include <QRadioButton>
 
 #include "app/TGuideGraph.h"
+#include "app/TInfoDialog.h"
+#include <QPushButton>
 #include "telescope/Guiding.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -50,6 +52,40 @@ TEST(TGuideGraphTest, DrawsItsPointsAndRms) {
   qobject_cast<QRadioButton*>(graph.findChildren<QRadioButton*>().at(2))->click();
   EXPECT_EQ(graph.Minutes(), 20);
   EXPECT_EQ(graph.RmsText(0), "RMS x 1.00 px");
+}
+
+class GuideGraphWindowTest : public WindowTest {};
+
+TEST_F(GuideGraphWindowTest, OpensFromTheViewMenuAndFollowsTheRecorder) {
+  ASSERT_TRUE(window->CommandEnabled(kGuidingGraphCommand));
+  window->observatory().state.Running = true;  // it only looks, so it opens while guiding runs
+  EXPECT_TRUE(window->RunCommand(kGuidingGraphCommand));
+  window->observatory().state.Running = false;
+  auto* graph = window->findChild<TGuideGraph*>();
+  ASSERT_NE(graph, nullptr);
+  EXPECT_TRUE(graph->isVisible());
+  EXPECT_EQ(graph->windowTitle(), "Guiding Graph");
+  GuideRecorder& recorder = window->observatory().guider.recorder;
+  ASSERT_TRUE(recorder.Begin(window->session(), 1000, 1000000));
+  GuideFrameReport r;
+  r.clock_ms = 5000;
+  r.drift_x = -300;
+  r.drift_y = 400;
+  r.pulses = "w60 s100";
+  recorder.Frame(r);
+  graph->SetMinutes(1);  // a tick, as the timer gives
+  EXPECT_EQ(graph->RmsText(0), "RMS x 0.30 px");
+  EXPECT_EQ(graph->RmsText(2), "RMS 0.50 px");
+  recorder.End();
+  // A second View > Guiding Graph shows the same window.
+  window->RunCommand(kGuidingGraphCommand);
+  EXPECT_EQ(window->findChildren<TGuideGraph*>().size(), 1);
+
+  TInfoDialog info;
+  int opened = 0;
+  info.open_graph = [&opened] { ++opened; };
+  info.graphButton()->click();
+  EXPECT_EQ(opened, 1);
 }
 
 }  // namespace

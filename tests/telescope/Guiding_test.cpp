@@ -7,8 +7,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -680,6 +682,54 @@ TEST(Guiding, PickingAStar) {
   EXPECT_FALSE(guider.state.PickMode);
   EndCameraCommand(g.obs);
   EXPECT_TRUE(guider.state.PickMode);
+}
+
+}  // namespace
+}  // namespace nyxel
+
+namespace nyxel {
+namespace {
+
+// Every guiding run leaves a log: one line per guide frame, as columns, agreeing with the graph's RMS.
+TEST(Guiding, TenMinuteRunWritesItsLog) {
+  SimulatedMountOptions mo;
+  mo.guide_rate_x = 5;
+  mo.guide_rate_y = 4;
+  mo.drift_x = 0.03;
+  mo.drift_y = -0.02;
+  mo.periodic_error = 2;
+  mo.periodic_period_s = 480;
+  GuideRig g(mo, SimulatedCameraOptions{});
+  int frames = 0;
+  g.obs.guider.frame_done = [&frames](const GuideFrameReport&) { ++frames; };
+  g.GuideFor(10 * 60, true);
+  const auto log = g.obs.guider.recorder.last_log;
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.parent_path(), g.obs.session.drive.Resolve("c:\\AUTOSAVE"));
+  EXPECT_EQ(log.filename().string().rfind("GUIDE-", 0), 0u);
+  std::ifstream in(log);
+  std::string line;
+  int rows = 0;
+  double sx = 0, sy = 0;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#' || line.rfind("clock_ms", 0) == 0) continue;
+    std::istringstream cols(line);
+    unsigned ms;
+    double x, y;
+    int dx, dy, ra, dec;
+    std::string pulses;
+    ASSERT_TRUE(cols >> ms >> x >> y >> dx >> dy >> ra >> dec >> pulses) << line;
+    sx += (dx / 1000.0) * (dx / 1000.0);
+    sy += (dy / 1000.0) * (dy / 1000.0);
+    ++rows;
+  }
+  EXPECT_GT(frames, 100);
+  EXPECT_EQ(rows, frames);
+  const GuideRms graph = g.obs.guider.recorder.history.Rms(20u * 60u * 1000u);
+  EXPECT_EQ(graph.samples, frames);
+  EXPECT_NEAR(std::sqrt(sx / rows), graph.x, 0.01);
+  EXPECT_NEAR(std::sqrt(sy / rows), graph.y, 0.01);
+  EXPECT_LT(graph.both, 0.5);
 }
 
 }  // namespace
