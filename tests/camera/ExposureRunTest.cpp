@@ -89,7 +89,7 @@ TEST(ExposureRun, TimingAndClearsPerUnit) {
       {'s', 4, 4000, 0, 190, 210},   // 4 s: a clear on every 20 ms turn
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(1, c.unit) + std::to_string(c.value));
+    SCOPED_TRACE(testing::Message() << c.unit << c.value);
     RunRig r;
     r.rig.run.ExposureUnit = c.unit;
     r.rig.run.ExposureValue = c.value;
@@ -316,7 +316,7 @@ TEST(FocusMode, RefusalsFramesAndMaximum) {
     bool runs;
   };
   for (const Case c : {Case{'m', 1, false}, Case{'s', 100, false}, Case{'h', 10, true}, Case{'s', 99, true}}) {
-    SCOPED_TRACE(std::string(1, c.unit) + std::to_string(c.value));
+    SCOPED_TRACE(testing::Message() << c.unit << c.value);
     RunRig r;
     r.rig.session.settings.focus_delay = false;
     ASSERT_TRUE(BeginCameraCommand(r.rig));

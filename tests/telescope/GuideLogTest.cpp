@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -71,8 +72,10 @@ TEST(GuideLog, FileParsesAsColumnsAndMatchesTheGraph) {
   const std::time_t start = test::Utc(2026, 12, 9, 1, 2, 3);
   ASSERT_TRUE(recorder.Begin(s, 1000, start));
   for (uint32_t i = 0; i < 200; ++i) {
+    char pulses[32] = "-";
+    if (i % 4) std::snprintf(pulses, sizeof pulses, "e%u s12", i);
     recorder.Frame(Report(1000 * i, 60 + int(i % 3), int(i % 10), 64, 5, int(i * 37 % 900) - 450,
-                          int(i * 53 % 700) - 350, i % 4 ? "e" + std::to_string(i) + " s12" : "-"));
+                          int(i * 53 % 700) - 350, pulses));
   }
   const auto path = recorder.End();
   EXPECT_EQ(path.filename(), "GUIDE-20261209-010203.LOG");
