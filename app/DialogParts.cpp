@@ -21,6 +21,25 @@ int StepByClick(int value, int low, int high, int action) {
   }
 }
 
+int PaletteBitsAfter(int bits, int action, int thumb) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      return bits > 12 ? bits - 1 : bits;
+    case QAbstractSlider::SliderSingleStepAdd:
+      return bits < 16 ? bits + 1 : bits;
+    case QAbstractSlider::SliderPageStepSub:
+    case QAbstractSlider::SliderToMinimum:
+      return 12;
+    case QAbstractSlider::SliderPageStepAdd:
+    case QAbstractSlider::SliderToMaximum:
+      return 16;
+    case QAbstractSlider::SliderMove:
+      return thumb;
+    default:
+      return bits;
+  }
+}
+
 void ShowOnBar(QScrollBar* bar, int value) {
   const QSignalBlocker block(bar);
   bar->setSliderPosition(value);

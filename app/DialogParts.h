@@ -13,6 +13,10 @@ namespace nyxel {
 // of the thumb changes nothing (these bars move by clicks only).
 int StepByClick(int value, int low, int high, int action);
 
+// The palette bits (12..16) after one action of a stretch bar: arrows step by one, pages and the ends jump
+// to 12 or 16, the thumb takes its position.
+int PaletteBitsAfter(int bits, int action, int thumb);
+
 // Puts the bar at `value` without emitting its signals.
 void ShowOnBar(QScrollBar* bar, int value);
 

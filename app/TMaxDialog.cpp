@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include "app/DialogParts.h"
+
 namespace nyxel {
 
 TMaxDialog::TMaxDialog(MaxPaletteValues& values, QWidget* parent)
@@ -45,28 +47,7 @@ TMaxDialog::TMaxDialog(MaxPaletteValues& values, QWidget* parent)
 }
 
 void TMaxDialog::BarAction(int action) {
-  int& bits = values_.palette_bits;
-  switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-      if (bits > 12) --bits;
-      break;
-    case QAbstractSlider::SliderSingleStepAdd:
-      if (bits < 16) ++bits;
-      break;
-    case QAbstractSlider::SliderPageStepSub:
-    case QAbstractSlider::SliderToMinimum:
-      bits = 12;
-      break;
-    case QAbstractSlider::SliderPageStepAdd:
-    case QAbstractSlider::SliderToMaximum:
-      bits = 16;
-      break;
-    case QAbstractSlider::SliderMove:
-      bits = bar_->sliderPosition();
-      break;
-    default:
-      break;
-  }
+  values_.palette_bits = PaletteBitsAfter(values_.palette_bits, action, bar_->sliderPosition());
   RefreshControls();
 }
 

@@ -72,26 +72,7 @@ TQKDialog::TQKDialog(CameraDialogValues& values, Host& host, QWidget* parent)
   bits_edit->setReadOnly(true);
   Place(131, bits_edit, 140, 208, 50, 20);
   connect(bits_bar, &QScrollBar::actionTriggered, this, [this, bits_bar](int action) {
-    int& bits = values_.palette_bits;
-    switch (action) {
-      case QAbstractSlider::SliderSingleStepSub:
-        if (bits > 12) --bits;
-        break;
-      case QAbstractSlider::SliderSingleStepAdd:
-        if (bits < 16) ++bits;
-        break;
-      case QAbstractSlider::SliderPageStepSub:
-        bits = 12;
-        break;
-      case QAbstractSlider::SliderPageStepAdd:
-        bits = 16;
-        break;
-      case QAbstractSlider::SliderMove:
-        bits = bits_bar->sliderPosition();
-        break;
-      default:
-        break;
-    }
+    values_.palette_bits = PaletteBitsAfter(values_.palette_bits, action, bits_bar->sliderPosition());
     RefreshDialog();
   });
 

@@ -1,4 +1,6 @@
 // The camera steps: the USB scan, exposures, the camera dialog's options, focus mode and the focus frame.
+#include <cstdio>
+#include <functional>
 #include <map>
 
 #include "batch/BatchHost.h"
@@ -101,53 +103,43 @@ const RegisterStep kDarkFile{{"dark-file", 1, "PATH", [](StepContext& c, const A
                                 return kStepOk;
                               }}};
 
-// focus UNIT VALUE FRAMES: focus mode for that many frames, printing each "Max Value".
+// Focus mode for FRAMES frames from the dialog's unit and value, printing a line per frame; OK goes on
+// between frames when the pause box is asked for.
+int FocusFrames(StepContext& c, const Args& a, const std::function<void(int maximum)>& print) {
+  Observatory& obs = c.obs;
+  long frames = 0;
+  char unit = 's';
+  long value = 0;
+  if (!ParseUnit(a[0], unit) || !ParseInt(a[1], 1, UnitMaximum(unit), value) ||
+      !ParseInt(a[2], 1, 1000000, frames))
+    return kStepUsage;
+  if (!BeginCameraCommand(obs)) return kStepFailed;
+  SetExposure(obs, a[0], a[1]);
+  long taken = 0;
+  RunFocusMode(obs, {[&](int maximum) {
+                       print(maximum);
+                       return ++taken < frames;
+                     },
+                     [] { return true; }});
+  CancelCameraCommand(obs);
+  EndCameraCommand(obs);
+  return kStepOk;
+}
+
+// focus UNIT VALUE FRAMES: each frame's "Max Value".
 const RegisterStep kFocus{{"focus", 3, "UNIT VALUE FRAMES", [](StepContext& c, const Args& a) {
-                             Observatory& obs = c.obs;
-                             long frames = 0;
-                             char unit = 's';
-                             long value = 0;
-                             if (!ParseUnit(a[0], unit) || !ParseInt(a[1], 1, UnitMaximum(unit), value) ||
-                                 !ParseInt(a[2], 1, 1000000, frames))
-                               return kStepUsage;
-                             if (!BeginCameraCommand(obs)) return kStepFailed;
-                             SetExposure(obs, a[0], a[1]);
-                             long taken = 0;
-                             RunFocusMode(obs, {[&](int maximum) {
-                                                  c.out << maximum << '\n';
-                                                  return ++taken < frames;
-                                                },
-                                                [] { return true; }});
-                             CancelCameraCommand(obs);
-                             EndCameraCommand(obs);
-                             return kStepOk;
+                             return FocusFrames(c, a, [&c](int maximum) { c.out << maximum << '\n'; });
                            }}};
 
-// focus-measure UNIT VALUE FRAMES: as focus, printing "MAX HFR FWHM" (pixels, one decimal) a frame.
+// focus-measure UNIT VALUE FRAMES: "MAX HFR FWHM" (pixels, one decimal; 0.0 without a star) a frame.
 const RegisterStep kFocusMeasure{{"focus-measure", 3, "UNIT VALUE FRAMES", [](StepContext& c, const Args& a) {
-                                    Observatory& obs = c.obs;
-                                    long frames = 0;
-                                    char unit = 's';
-                                    long value = 0;
-                                    if (!ParseUnit(a[0], unit) || !ParseInt(a[1], 1, UnitMaximum(unit), value) ||
-                                        !ParseInt(a[2], 1, 1000000, frames))
-                                      return kStepUsage;
-                                    if (!BeginCameraCommand(obs)) return kStepFailed;
-                                    SetExposure(obs, a[0], a[1]);
-                                    long taken = 0;
-                                    RunFocusMode(obs, {[&](int maximum) {
-                                                         const StarSize& size = obs.state.LastFocusSize;
-                                                         char line[64];
-                                                         std::snprintf(line, sizeof line, "%d %.1f %.1f\n", maximum,
-                                                                       size.found ? size.hfr : 0.0,
-                                                                       size.found ? size.fwhm : 0.0);
-                                                         c.out << line;
-                                                         return ++taken < frames;
-                                                       },
-                                                       [] { return true; }});
-                                    CancelCameraCommand(obs);
-                                    EndCameraCommand(obs);
-                                    return kStepOk;
+                                    return FocusFrames(c, a, [&c](int maximum) {
+                                      const StarSize& size = c.obs.state.LastFocusSize;
+                                      char line[64];
+                                      std::snprintf(line, sizeof line, "%d %.1f %.1f\n", maximum,
+                                                    size.found ? size.hfr : 0.0, size.found ? size.fwhm : 0.0);
+                                      c.out << line;
+                                    });
                                   }}};
 
 const RegisterStep kFocusCentre{{"focus-centre", 2, "X Y", [](StepContext& c, const Args& a) {

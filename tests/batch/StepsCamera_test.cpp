@@ -88,5 +88,26 @@ TEST(BatchCameraTest, FocusStepsAndRefusals) {
   }
 }
 
+TEST(BatchCameraTest, FocusMeasurePrintsMaxHfrAndFwhm) {
+  test::TempDir drive;
+  const test::BatchRun r = test::RunBatch(drive.path(), "--simulate focus-measure h 10 3");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& line : lines) {
+    std::istringstream in(line);
+    int maximum = 0;
+    double hfr = 0, fwhm = 0;
+    std::string rest;
+    ASSERT_TRUE(in >> maximum >> hfr >> fwhm) << line;
+    EXPECT_FALSE(in >> rest);
+    EXPECT_GT(maximum, 100);
+    // The simulated star has a sigma of 1.2 pixels: HFR about 1.4, FWHM about 2.8, one decimal each.
+    EXPECT_NEAR(hfr, 1.4, 0.3);
+    EXPECT_NEAR(fwhm, 2.8, 0.4);
+    EXPECT_EQ(line.substr(line.find(' ') + 1).size(), 7u) << line;
+  }
+}
+
 }  // namespace
 }  // namespace nyxel
