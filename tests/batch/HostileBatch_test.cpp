@@ -40,12 +40,13 @@ BatchRun RunHostile(const fs::path& drive, const std::string& steps, const std::
   return {code >= 128 ? -1 : code, std::string(o.begin(), o.end()), std::string(e.begin(), e.end())};
 }
 
-// The names in a folder that are temporary files of the atomic writer.
+// The hidden files in a folder and below: the program makes none but the atomic writer's temporary
+// files, whatever they are named.
 std::vector<std::string> Temporaries(const fs::path& dir) {
   std::vector<std::string> names;
   for (const auto& e : fs::recursive_directory_iterator(dir)) {
     const std::string n = e.path().filename().string();
-    if (n.find(".part-") != std::string::npos) names.push_back(n);
+    if (n.rfind('.', 0) == 0) names.push_back(n);
   }
   return names;
 }
