@@ -113,6 +113,9 @@ void TGuideGraph::paintEvent(QPaintEvent* event) {
                  QColor(200, 0, 200, 140));
     }
   }
+  p.setPen(Qt::darkGray);
+  p.drawText(area.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop,
+             QStringLiteral("x blue, y red (pixels); pulses RA green, Dec magenta; last %1 min").arg(minutes_));
   // Offsets: x blue, y red.
   for (int axis = 0; axis < 2; ++axis) {
     p.setPen(QPen(axis == 0 ? Qt::blue : Qt::red, 1.5));
