@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/CommandRegistry.h"
+#include "app/QuickSaveNote.h"
 #include "app/TInfoDialog.h"
 #include "app/TMESSDialog.h"
 #include "app/TNyxelWindow.h"
@@ -49,7 +50,9 @@ void CameraCommand(TNyxelWindow& w) {
   const bool take_photo = w.ExecDialog(dialog) == QDialog::Accepted;
   if (take_photo) {
     w.UpdateCommandStates();
+    obs.quick_save = [&w](Session&) { QuickSaveWithNote(w); };
     TakePhoto(obs, [&w](int, int) { w.UpdateControlBar(); });
+    obs.quick_save = nullptr;
   } else {
     CancelCameraCommand(obs);
   }

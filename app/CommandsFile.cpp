@@ -10,6 +10,7 @@
 #include "app/FileDialogs.h"
 #include "app/TDeleteDialog.h"
 #include "app/TFITSDialog.h"
+#include "app/QuickSaveNote.h"
 #include "app/TMessageDialog.h"
 #include "app/TNyxelWindow.h"
 #include "core/Messages.h"
@@ -70,7 +71,9 @@ void SaveAsFits(TNyxelWindow& w) {
   if (EditFitsDetails(w)) FileSave(w, SaveMode::Fits);
 }
 
-void QuickSaveCommand(TNyxelWindow& w) {
+}  // namespace
+
+void QuickSaveWithNote(TNyxelWindow& w) {
   Session& s = w.session();
   TMessageDialog note(QString::fromStdString(QuickSaveDisplayName(s.settings)), w.dialogParent());
   note.setObjectName(QStringLiteral("TMessageDialog"));
@@ -81,6 +84,8 @@ void QuickSaveCommand(TNyxelWindow& w) {
   note.close();
   ShowQuickSaveResult(s.host, result);
 }
+
+namespace {
 
 void DeleteFile(TNyxelWindow& w) {
   const std::filesystem::path file = PickFile(w);
@@ -117,7 +122,7 @@ const RegisterCommand kSave{24333, {[](TNyxelWindow& w) { FileSave(w, SaveMode::
 const RegisterCommand kSaveTiff{24334, {[](TNyxelWindow& w) { FileSave(w, SaveMode::Tiff); }}};
 const RegisterCommand kSaveFits{24335, {SaveAsFits}};
 const RegisterCommand kSaveFlat{24336, {[](TNyxelWindow& w) { FileSave(w, SaveMode::FlatField); }}};
-const RegisterCommand kQuickSave{128, {QuickSaveCommand}};
+const RegisterCommand kQuickSave{128, {QuickSaveWithNote}};
 const RegisterCommand kDelete{13, {DeleteFile}};
 const RegisterCommand kDarkFrame{17, {SelectDarkFrame}};
 const RegisterCommand kAutosaveText{516, {AutosaveFitsText}};

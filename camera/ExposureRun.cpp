@@ -273,7 +273,13 @@ void ExposureRunner::ShowResult() {
   if (!history_reset_) ResetHistory();
   Busy(false);
   s_.Refresh();
-  if (run_.AutoSave) QuickSave(s_);
+  if (run_.AutoSave) {
+    if (rig_.quick_save) {
+      rig_.quick_save(s_);
+    } else {
+      QuickSave(s_);
+    }
+  }
   if (shown_) shown_(number_, camera_.ExposureMs);
 }
 

@@ -114,6 +114,9 @@ struct CameraRig {
   // Set by the guiding and summing code once they exist; a run without them says so.
   SelfGuidedExposure* self_guide = nullptr;
   FrameSummer* summer = nullptr;
+  // The autosave of each shown result: the engine's quick save unless the window puts its own (with the
+  // "Saving Image" note) in place.
+  std::function<void(Session&)> quick_save;
   // Calendar seconds for the FITS dates. The system clock by default; on the simulated clock the
   // programs count from a fixed moment, so a scripted run dates its files the same way every time.
   std::function<std::time_t()> calendar = [] { return std::time(nullptr); };

@@ -179,6 +179,7 @@ TEST_F(CameraWindowTest, SimulatedPhotoAndFocusMode) {
       return static_cast<int>(QDialog::Rejected);
     }
     qk->button(703)->click();
+    qk->button(115)->click();  // Auto Save Image: through the window's quick save and its note
     return static_cast<int>(QDialog::Accepted);
   };
   window->RunCommand(12);
@@ -204,6 +205,8 @@ TEST_F(CameraWindowTest, SimulatedPhotoAndFocusMode) {
   EXPECT_TRUE(window->PictureLoaded());
   EXPECT_EQ(window->picture().height(), 290);
   EXPECT_EQ(window->observatory().camera.FocusWindowX, 184);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "sim" / "autosave" / "IMG1.FIT"));
+  EXPECT_FALSE(window->observatory().quick_save) << "the window's quick save is the run's only while it runs";
 }
 
 TEST_F(CameraWindowTest, FocusFrameCentreClickAndDefault) {
