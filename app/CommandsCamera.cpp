@@ -77,7 +77,8 @@ void FocusFrameCentre(TNyxelWindow& w) {
 
 const RegisterCommand kCamera{12, {CameraCommand}};
 const RegisterCommand kFocusCentre{19, {FocusFrameCentre}};
-const RegisterCommand kFocusDefault{20, {[](TNyxelWindow& w) { DefaultFocusFrameCentre(w.observatory().camera); }}};
+const RegisterCommand kFocusDefault{
+    20, {[](TNyxelWindow& w) { DefaultFocusFrameCentre(w.observatory().camera); }}};
 
 }  // namespace
 }  // namespace nyxel

@@ -54,7 +54,9 @@ void TGuideGraph::Tick() {
   update();
 }
 
-QString TGuideGraph::RmsText(int axis) const { return rms_[axis]->text(); }
+QString TGuideGraph::RmsText(int axis) const {
+  return rms_[axis]->text();
+}
 
 void TGuideGraph::UpdateTexts() {
   const GuideRms rms = history_.Rms(static_cast<uint32_t>(minutes_) * 60000u);
@@ -72,7 +74,9 @@ void TGuideGraph::UpdateTexts() {
   rms_[2]->setText(QStringLiteral("RMS %1 px").arg(rms.both, 0, 'f', 2));
 }
 
-QRect TGuideGraph::PlotArea() const { return QRect(40, 50, width() - 50, height() - 60); }
+QRect TGuideGraph::PlotArea() const {
+  return QRect(40, 50, width() - 50, height() - 60);
+}
 
 QPointF TGuideGraph::PlotPoint(uint32_t clock_ms, double offset_pixels) const {
   const QRect area = PlotArea();
@@ -105,17 +109,20 @@ void TGuideGraph::paintEvent(QPaintEvent* event) {
     if (static_cast<uint32_t>(newest_ms_ - s.clock_ms) > span) continue;
     const QPointF at = PlotPoint(s.clock_ms, 0);
     if (s.ra_pulse_ms != 0) {
-      p.fillRect(QRectF(at.x() - 1, at.y(), 2, -std::clamp(s.ra_pulse_ms, -kPulseBarMaxMs, kPulseBarMaxMs) * bar_scale),
+      p.fillRect(QRectF(at.x() - 1, at.y(), 2,
+                        -std::clamp(s.ra_pulse_ms, -kPulseBarMaxMs, kPulseBarMaxMs) * bar_scale),
                  QColor(0, 160, 0, 140));
     }
     if (s.dec_pulse_ms != 0) {
-      p.fillRect(QRectF(at.x() + 1, at.y(), 2, -std::clamp(s.dec_pulse_ms, -kPulseBarMaxMs, kPulseBarMaxMs) * bar_scale),
+      p.fillRect(QRectF(at.x() + 1, at.y(), 2,
+                        -std::clamp(s.dec_pulse_ms, -kPulseBarMaxMs, kPulseBarMaxMs) * bar_scale),
                  QColor(200, 0, 200, 140));
     }
   }
   p.setPen(Qt::darkGray);
-  p.drawText(area.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop,
-             QStringLiteral("x blue, y red (pixels); pulses RA green, Dec magenta; last %1 min").arg(minutes_));
+  p.drawText(
+      area.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop,
+      QStringLiteral("x blue, y red (pixels); pulses RA green, Dec magenta; last %1 min").arg(minutes_));
   // Offsets: x blue, y red.
   for (int axis = 0; axis < 2; ++axis) {
     p.setPen(QPen(axis == 0 ? Qt::blue : Qt::red, 1.5));

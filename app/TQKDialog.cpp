@@ -220,9 +220,15 @@ QWidget* TQKDialog::control(int id) const {
   return it == controls_.end() ? nullptr : it->second;
 }
 
-QAbstractButton* TQKDialog::button(int id) const { return qobject_cast<QAbstractButton*>(control(id)); }
-QScrollBar* TQKDialog::bar(int id) const { return qobject_cast<QScrollBar*>(control(id)); }
-QLineEdit* TQKDialog::edit(int id) const { return qobject_cast<QLineEdit*>(control(id)); }
+QAbstractButton* TQKDialog::button(int id) const {
+  return qobject_cast<QAbstractButton*>(control(id));
+}
+QScrollBar* TQKDialog::bar(int id) const {
+  return qobject_cast<QScrollBar*>(control(id));
+}
+QLineEdit* TQKDialog::edit(int id) const {
+  return qobject_cast<QLineEdit*>(control(id));
+}
 
 void TQKDialog::RefreshDialog() {
   const RunSettings& run = values_.run;
@@ -243,9 +249,9 @@ void TQKDialog::RefreshDialog() {
   ShowOnBar(bar(130), values_.palette_bits);
   edit(131)->setText(QString::number(values_.palette_bits));
   const std::pair<int, bool> checks[] = {
-      {113, run.AlternativeSlew},   {114, run.AverageExposures},  {115, run.AutoSave},
-      {106, run.AutoRemoveDark},    {117, run.DelayBeforeExposure}, {119, run.ContinuousMode},
-      {122, run.AutoExposureMode},  {124, run.AutoColourConvert}, {132, values_.max_palette_all != 0},
+      {113, run.AlternativeSlew},       {114, run.AverageExposures},    {115, run.AutoSave},
+      {106, run.AutoRemoveDark},        {117, run.DelayBeforeExposure}, {119, run.ContinuousMode},
+      {122, run.AutoExposureMode},      {124, run.AutoColourConvert},   {132, values_.max_palette_all != 0},
       {710, run.PauseBetweenExposures},
   };
   for (const auto& [id, on] : checks) button(id)->setChecked(on);
@@ -287,7 +293,8 @@ void TQKDialog::paintEvent(QPaintEvent* event) {
   for (int i = 0; i < trend->count; ++i) top = std::max(top, (*trend)[i].fwhm);
   const double dx = (kTrendArea.width() - 4) / double(kFocusTrendFrames - 1);
   auto point = [&](int i, double v) {
-    return QPointF(kTrendArea.left() + 2 + i * dx, kTrendArea.bottom() - 2 - v / top * (kTrendArea.height() - 4));
+    return QPointF(kTrendArea.left() + 2 + i * dx,
+                   kTrendArea.bottom() - 2 - v / top * (kTrendArea.height() - 4));
   };
   for (const auto& [colour, fwhm] : {std::pair{QColor(Qt::blue), false}, std::pair{QColor(Qt::red), true}}) {
     painter.setPen(colour);

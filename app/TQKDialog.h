@@ -25,9 +25,9 @@ struct CameraDialogValues {
       : run(run_), palette_bits(palette_bits_), max_palette_all(max_palette_all_), max_value(max_value_) {}
 
   RunSettings& run;
-  int& palette_bits;     // the store's PaletteBits, 12..16
-  int& max_palette_all;  // the store's MaxPaletteAll
-  const int& max_value;  // the last focus "Max Value"
+  int& palette_bits;                    // the store's PaletteBits, 12..16
+  int& max_palette_all;                 // the store's MaxPaletteAll
+  const int& max_value;                 // the last focus "Max Value"
   const StarSize* star_size = nullptr;  // the last focus frame's star size, shown beside it
   const FocusTrend* trend = nullptr;    // the last frames' sizes, plotted
   std::string dark_file;

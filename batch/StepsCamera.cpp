@@ -50,7 +50,8 @@ const RegisterStep kExpose{{"expose", 2, "UNIT VALUE [COUNT]",
                             [](StepContext& c, const Args& a) {
                               Observatory& obs = c.obs;
                               long count = 1;
-                              if (a.size() > 2 && !ParseInt(a[2], 1, kMaxExposureCount, count)) return kStepUsage;
+                              if (a.size() > 2 && !ParseInt(a[2], 1, kMaxExposureCount, count))
+                                return kStepUsage;
                               char unit = 's';
                               long value = 0;
                               if (!ParseUnit(a[0], unit) || !ParseInt(a[1], 1, UnitMaximum(unit), value))
@@ -67,28 +68,32 @@ const RegisterStep kExpose{{"expose", 2, "UNIT VALUE [COUNT]",
                             1}};
 
 // camera-option NAME on|off: the dialog's check boxes.
-const RegisterStep kCameraOption{
-    {"camera-option", 2,
-     "auto-save|auto-dark|auto-colour|delay|continuous|average|alternative-slew|pause-between|stretch-all on|off",
-     [](StepContext& c, const Args& a) {
-       RunSettings& run = c.obs.run;
-       const std::map<std::string, bool*> flags = {
-           {"auto-save", &run.AutoSave},         {"auto-dark", &run.AutoRemoveDark},
-           {"auto-colour", &run.AutoColourConvert}, {"delay", &run.DelayBeforeExposure},
-           {"continuous", &run.ContinuousMode},  {"average", &run.AverageExposures},
-           {"alternative-slew", &run.AlternativeSlew}, {"pause-between", &run.PauseBetweenExposures},
-       };
-       bool on = false;
-       if (!ParseOnOff(a[1], on)) return kStepUsage;
-       if (a[0] == "stretch-all") {
-         c.session.store.MaxPaletteAll = on;
-         return kStepOk;
-       }
-       const auto it = flags.find(a[0]);
-       if (it == flags.end()) return kStepUsage;
-       *it->second = on;
-       return kStepOk;
-     }}};
+const RegisterStep kCameraOption{{"camera-option", 2,
+                                  "auto-save|auto-dark|auto-colour|delay|continuous|average|alternative-slew|"
+                                  "pause-between|stretch-all on|off",
+                                  [](StepContext& c, const Args& a) {
+                                    RunSettings& run = c.obs.run;
+                                    const std::map<std::string, bool*> flags = {
+                                        {"auto-save", &run.AutoSave},
+                                        {"auto-dark", &run.AutoRemoveDark},
+                                        {"auto-colour", &run.AutoColourConvert},
+                                        {"delay", &run.DelayBeforeExposure},
+                                        {"continuous", &run.ContinuousMode},
+                                        {"average", &run.AverageExposures},
+                                        {"alternative-slew", &run.AlternativeSlew},
+                                        {"pause-between", &run.PauseBetweenExposures},
+                                    };
+                                    bool on = false;
+                                    if (!ParseOnOff(a[1], on)) return kStepUsage;
+                                    if (a[0] == "stretch-all") {
+                                      c.session.store.MaxPaletteAll = on;
+                                      return kStepOk;
+                                    }
+                                    const auto it = flags.find(a[0]);
+                                    if (it == flags.end()) return kStepUsage;
+                                    *it->second = on;
+                                    return kStepOk;
+                                  }}};
 
 const RegisterStep kPauseMinutes{{"pause-minutes", 1, "N", [](StepContext& c, const Args& a) {
                                     long minutes = 0;
@@ -137,19 +142,19 @@ const RegisterStep kFocusMeasure{{"focus-measure", 3, "UNIT VALUE FRAMES", [](St
                                       const StarSize& size = c.obs.state.LastFocusSize;
                                       char line[64];
                                       std::snprintf(line, sizeof line, "%d %.1f %.1f\n", maximum,
-                                                    size.found ? size.hfr : 0.0, size.found ? size.fwhm : 0.0);
+                                                    size.found ? size.hfr : 0.0,
+                                                    size.found ? size.fwhm : 0.0);
                                       c.out << line;
                                     });
                                   }}};
 
-const RegisterStep kFocusCentre{{"focus-centre", 2, "X Y", [](StepContext& c, const Args& a) {
-                                   long x = 0, y = 0;
-                                   if (!ParseInt(a[0], 0, 100000, x) || !ParseInt(a[1], 0, 100000, y))
-                                     return kStepUsage;
-                                   c.out << FocusFrameCentreClick(c.obs, static_cast<int>(x), static_cast<int>(y))
-                                         << '\n';
-                                   return kStepOk;
-                                 }}};
+const RegisterStep kFocusCentre{
+    {"focus-centre", 2, "X Y", [](StepContext& c, const Args& a) {
+       long x = 0, y = 0;
+       if (!ParseInt(a[0], 0, 100000, x) || !ParseInt(a[1], 0, 100000, y)) return kStepUsage;
+       c.out << FocusFrameCentreClick(c.obs, static_cast<int>(x), static_cast<int>(y)) << '\n';
+       return kStepOk;
+     }}};
 
 const RegisterStep kFocusDefault{{"focus-default", 0, "", [](StepContext& c, const Args&) {
                                     DefaultFocusFrameCentre(c.obs.camera);

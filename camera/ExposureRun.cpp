@@ -29,7 +29,9 @@ std::string LeftText(const char* caption, int n) {
   return std::string(caption) + " (Left - " + std::to_string(n) + ")";
 }
 
-bool HostTimedUnit(char unit) { return unit == 's' || unit == 'm'; }
+bool HostTimedUnit(char unit) {
+  return unit == 's' || unit == 'm';
+}
 
 // One exposure run: the steps of "Take Photo" over the rig's state.
 class ExposureRunner {
@@ -202,7 +204,8 @@ bool ExposureRunner::Expose() {
   // 9. Readout.
   if (!st_.ExposureAborted) {
     std::string read = "READ RV CAMERA";
-    read = run_.ExposureCount >= 2 ? LeftText(read.c_str(), run_.ExposureCount) : read + " - takes 2 - 3 seconds";
+    read = run_.ExposureCount >= 2 ? LeftText(read.c_str(), run_.ExposureCount)
+                                   : read + " - takes 2 - 3 seconds";
     OpenProgress(read);
     if (self_guided_) {
       SendControl(camera_, kControlEndGuided);
@@ -219,7 +222,8 @@ bool ExposureRunner::Expose() {
     }
     if (self_guided_) {
       for (int i = 0; i < kFramePixels; ++i) {
-        store.CurrentFrame[i] = static_cast<uint16_t>(std::min(65535, store.CurrentFrame[i] + store.SecondFrame[i]));
+        store.CurrentFrame[i] =
+            static_cast<uint16_t>(std::min(65535, store.CurrentFrame[i] + store.SecondFrame[i]));
       }
       rig_.self_guide->Finished();
     }
@@ -462,7 +466,8 @@ bool RunFocusMode(CameraRig& rig, const FocusHooks& hooks) {
     int maximum;
     {
       BusyCursor busy(s.host);
-      maximum = TakeFocusFrame(rig.camera, store, run.ExposureUnit, run.ExposureValue, &rig.state.LastFocusSize);
+      maximum =
+          TakeFocusFrame(rig.camera, store, run.ExposureUnit, run.ExposureValue, &rig.state.LastFocusSize);
     }
     // A window that could not be read ends focus mode: its error would come back with every frame.
     if (maximum == kWindowReadFailed) break;

@@ -11,7 +11,7 @@ namespace nyxel {
 namespace {
 
 constexpr int kW = kFocusSize;
-constexpr int kBox = 20;                 // half the box examined about the star
+constexpr int kBox = 20;                              // half the box examined about the star
 constexpr double kGaussianFwhm = 2.3548200450309493;  // FWHM / sigma
 constexpr double kPixelVariance = 1.0 / 12;           // a pixel's own spread, per axis
 constexpr int kSubSamples = 4;                        // per axis, for the curve of growth
@@ -27,7 +27,9 @@ struct Box {
   double v[2 * kBox + 1][2 * kBox + 1] = {};
   int top = 0, left = 0;  // window row and column of v[0][0]
   double& At(int r, int c) { return v[r - top][c - left]; }
-  bool Inside(int r, int c) const { return r >= top && r <= top + 2 * kBox && c >= left && c <= left + 2 * kBox; }
+  bool Inside(int r, int c) const {
+    return r >= top && r <= top + 2 * kBox && c >= left && c <= left + 2 * kBox;
+  }
 };
 
 }  // namespace
@@ -79,7 +81,8 @@ StarSize MeasureWindowStar(const Frame& window) {
   auto neighbour = [&box](int r, int c) { return box.Inside(r, c) ? box.At(r, c) : 0.0; };
   for (int r = box.top + 1; r < box.top + 2 * kBox; ++r) {
     for (int c = box.left + 1; c < box.left + 2 * kBox; ++c) {
-      const double n[4] = {neighbour(r - 1, c), neighbour(r + 1, c), neighbour(r, c - 1), neighbour(r, c + 1)};
+      const double n[4] = {neighbour(r - 1, c), neighbour(r + 1, c), neighbour(r, c - 1),
+                           neighbour(r, c + 1)};
       const double brightest = std::max(std::max(n[0], n[1]), std::max(n[2], n[3]));
       if (box.At(r, c) > 5 * noise && box.At(r, c) > 4 * std::max(brightest, noise)) {
         box.At(r, c) = (n[0] + n[1] + n[2] + n[3]) / 4;
@@ -97,7 +100,8 @@ StarSize MeasureWindowStar(const Frame& window) {
   const double mean_phase = (phase[0] + phase[1] + phase[2] + phase[3]) / 4;
   if (phase[0] > 0 && phase[1] > 0 && phase[2] > 0 && phase[3] > 0) {
     for (int r = box.top; r <= box.top + 2 * kBox; ++r) {
-      for (int c = box.left; c <= box.left + 2 * kBox; ++c) box.At(r, c) *= mean_phase / phase[((r & 1) << 1) | (c & 1)];
+      for (int c = box.left; c <= box.left + 2 * kBox; ++c)
+        box.At(r, c) *= mean_phase / phase[((r & 1) << 1) | (c & 1)];
     }
   }
 

@@ -25,11 +25,20 @@ GuideSample SampleOf(const GuideFrameReport& report) {
     if (word.size() < 2) continue;
     const int ms = std::atoi(word.c_str() + 1);
     switch (word[0]) {
-      case 'e': s.ra_pulse_ms += ms; break;
-      case 'w': s.ra_pulse_ms -= ms; break;
-      case 'n': s.dec_pulse_ms += ms; break;
-      case 's': s.dec_pulse_ms -= ms; break;
-      default: break;
+      case 'e':
+        s.ra_pulse_ms += ms;
+        break;
+      case 'w':
+        s.ra_pulse_ms -= ms;
+        break;
+      case 'n':
+        s.dec_pulse_ms += ms;
+        break;
+      case 's':
+        s.dec_pulse_ms -= ms;
+        break;
+      default:
+        break;
     }
   }
   return s;
@@ -59,7 +68,9 @@ void GuideHistory::Add(const GuideSample& sample) {
   }
 }
 
-GuideRms GuideHistory::Rms(uint32_t window_ms) const { return RmsOf(samples_, window_ms); }
+GuideRms GuideHistory::Rms(uint32_t window_ms) const {
+  return RmsOf(samples_, window_ms);
+}
 
 std::string GuideLogName(std::time_t start, int ut_offset_hours) {
   const CivilTime t = UniversalTime(start, ut_offset_hours);
@@ -93,7 +104,8 @@ bool GuideLog::Open(const std::filesystem::path& file, const Settings& s, int gu
                "(ignore_small_drift %s); direction_change_delay %s; drive_directions %.4s\n",
                s.ignore_small_drift ? 300 : 30, s.ignore_small_drift ? "on" : "off",
                s.direction_change_delay ? "on" : "off", s.drive_directions.data());
-  std::fprintf(file_, "# guiding exposure %d ms, search radius %d\n", guiding_exposure_ms, s.guide_mask_radius);
+  std::fprintf(file_, "# guiding exposure %d ms, search radius %d\n", guiding_exposure_ms,
+               s.guide_mask_radius);
   std::fprintf(file_, "clock_ms\tstar_x\tstar_y\tdrift_x\tdrift_y\tra_pulse_ms\tdec_pulse_ms\tpulses\n");
   std::fflush(file_);
   return true;
@@ -102,7 +114,8 @@ bool GuideLog::Open(const std::filesystem::path& file, const Settings& s, int gu
 void GuideLog::Write(const GuideSample& sample) {
   if (file_ == nullptr) return;
   std::fprintf(file_, "%u\t%.1f\t%.1f\t%d\t%d\t%d\t%d\t%s\n", sample.clock_ms, sample.star_x, sample.star_y,
-               sample.drift_x, sample.drift_y, sample.ra_pulse_ms, sample.dec_pulse_ms, sample.pulses.c_str());
+               sample.drift_x, sample.drift_y, sample.ra_pulse_ms, sample.dec_pulse_ms,
+               sample.pulses.c_str());
   std::fflush(file_);
   ++lines_;
 }
@@ -119,9 +132,8 @@ bool GuideRecorder::Begin(Session& session, int guiding_exposure_ms, std::time_t
   std::error_code ec;
   const std::filesystem::path folder = session.drive.Resolve(session.settings.autosave_dir);
   std::filesystem::create_directories(folder, ec);
-  const bool opened =
-      log.Open(folder / GuideLogName(start, session.settings.ut_offset_hours), session.settings,
-               guiding_exposure_ms, start);
+  const bool opened = log.Open(folder / GuideLogName(start, session.settings.ut_offset_hours),
+                               session.settings, guiding_exposure_ms, start);
   if (changed) changed();
   return opened;
 }

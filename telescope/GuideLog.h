@@ -7,9 +7,8 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
-#include <string>
-
 #include <functional>
+#include <string>
 
 #include "files/Session.h"
 #include "files/Settings.h"

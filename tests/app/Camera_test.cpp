@@ -82,8 +82,10 @@ TEST(TQKDialogTest, EveryControlActsAndRefreshes) {
 
   // The stretch bar: PaletteBits 12..16, pages to the ends.
   const std::tuple<int, QAbstractSlider::SliderAction, int> bits[] = {
-      {12, QAbstractSlider::SliderSingleStepSub, 12}, {14, QAbstractSlider::SliderSingleStepAdd, 15},
-      {16, QAbstractSlider::SliderSingleStepAdd, 16}, {14, QAbstractSlider::SliderPageStepSub, 12},
+      {12, QAbstractSlider::SliderSingleStepSub, 12},
+      {14, QAbstractSlider::SliderSingleStepAdd, 15},
+      {16, QAbstractSlider::SliderSingleStepAdd, 16},
+      {14, QAbstractSlider::SliderPageStepSub, 12},
       {13, QAbstractSlider::SliderPageStepAdd, 16}};
   for (const auto& [start, action, expected] : bits) {
     r.bits = start;
@@ -94,12 +96,15 @@ TEST(TQKDialogTest, EveryControlActsAndRefreshes) {
   }
 
   // Each check box toggles its flag and shows it.
-  const std::pair<int, bool RunSettings::*> checks[] = {
-      {113, &RunSettings::AlternativeSlew},    {114, &RunSettings::AverageExposures},
-      {115, &RunSettings::AutoSave},           {106, &RunSettings::AutoRemoveDark},
-      {117, &RunSettings::DelayBeforeExposure}, {119, &RunSettings::ContinuousMode},
-      {122, &RunSettings::AutoExposureMode},   {124, &RunSettings::AutoColourConvert},
-      {710, &RunSettings::PauseBetweenExposures}};
+  const std::pair<int, bool RunSettings::*> checks[] = {{113, &RunSettings::AlternativeSlew},
+                                                        {114, &RunSettings::AverageExposures},
+                                                        {115, &RunSettings::AutoSave},
+                                                        {106, &RunSettings::AutoRemoveDark},
+                                                        {117, &RunSettings::DelayBeforeExposure},
+                                                        {119, &RunSettings::ContinuousMode},
+                                                        {122, &RunSettings::AutoExposureMode},
+                                                        {124, &RunSettings::AutoColourConvert},
+                                                        {710, &RunSettings::PauseBetweenExposures}};
   for (const auto& [id, flag] : checks) {
     dialog.button(id)->click();
     EXPECT_TRUE(r.run.*flag) << id;

@@ -1,10 +1,10 @@
 // The guiding graph draws the samples it is given and shows their RMS.
 #include <QImage>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include "app/TGuideGraph.h"
 #include "app/TInfoDialog.h"
-#include <QPushButton>
 #include "telescope/Guiding.h"
 #include "tests/app/AppTestSupport.h"
 

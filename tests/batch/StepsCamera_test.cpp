@@ -29,7 +29,8 @@ TEST(BatchCameraTest, SimulatedExposuresAreRepeatableBySeed) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 3u) << r.out;
-    for (int n = 0; n < 3; ++n) EXPECT_EQ(lines[n].rfind(std::to_string(n + 1) + " 10000 ", 0), 0u) << lines[n];
+    for (int n = 0; n < 3; ++n)
+      EXPECT_EQ(lines[n].rfind(std::to_string(n + 1) + " 10000 ", 0), 0u) << lines[n];
     pictures[i] = test::ReadBytes(drive.path() / "~last");
     ASSERT_EQ(pictures[i].size(), 295800u);
   }
@@ -40,7 +41,8 @@ TEST(BatchCameraTest, SimulatedExposuresAreRepeatableBySeed) {
 TEST(BatchCameraTest, ContinuousRunStoppedByAbortAfter) {
   test::TempDir drive;
   const test::BatchRun r = test::RunBatch(
-      drive.path(), "--simulate camera-option continuous on camera-option auto-save on abort-after 45000 expose s 10");
+      drive.path(),
+      "--simulate camera-option continuous on camera-option auto-save on abort-after 45000 expose s 10");
   ASSERT_EQ(r.status, 0) << r.err;
   // Each turn is a 10 s exposure and a one-second wait: the fifth exposure is under way at 45 s.
   EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;

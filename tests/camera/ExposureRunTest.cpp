@@ -1,5 +1,3 @@
-#include "camera/ExposureRun.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <string>
 
 #include "camera/CameraProtocol.h"
+#include "camera/ExposureRun.h"
 #include "camera/sim/SimulatedCamera.h"
 #include "core/RecordingHost.h"
 #include "files/FitsFile.h"
@@ -81,12 +80,12 @@ TEST(ExposureRun, TimingAndClearsPerUnit) {
     int max_clears_in_wait;
   };
   const Case cases[] = {
-      {'t', 4, 0, 400, 1, 1},        // timed by the camera: no host wait, one clear before the end code
-      {'q', 499, 0, 499, 1, 1},      // still the camera's
-      {'q', 500, 500, 0, 1, 1},      // the host's now, below 601 without clears
-      {'t', 7, 700, 0, 30, 40},      // above 600: a clear on every turn
-      {'s', 2, 2000, 0, 1, 1},       // seconds below 3001: no clears while waiting
-      {'s', 4, 4000, 0, 190, 210},   // 4 s: a clear on every 20 ms turn
+      {'t', 4, 0, 400, 1, 1},       // timed by the camera: no host wait, one clear before the end code
+      {'q', 499, 0, 499, 1, 1},     // still the camera's
+      {'q', 500, 500, 0, 1, 1},     // the host's now, below 601 without clears
+      {'t', 7, 700, 0, 30, 40},     // above 600: a clear on every turn
+      {'s', 2, 2000, 0, 1, 1},      // seconds below 3001: no clears while waiting
+      {'s', 4, 4000, 0, 190, 210},  // 4 s: a clear on every 20 ms turn
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.unit << c.value);
@@ -315,7 +314,8 @@ TEST(FocusMode, RefusalsFramesAndMaximum) {
     int value;
     bool runs;
   };
-  for (const Case c : {Case{'m', 1, false}, Case{'s', 100, false}, Case{'h', 10, true}, Case{'s', 99, true}}) {
+  for (const Case c :
+       {Case{'m', 1, false}, Case{'s', 100, false}, Case{'h', 10, true}, Case{'s', 99, true}}) {
     SCOPED_TRACE(testing::Message() << c.unit << c.value);
     RunRig r;
     r.rig.session.settings.focus_delay = false;
@@ -373,9 +373,9 @@ TEST(FocusFrameCentre, ClickRuleAndMessage) {
     int wx, wy;
   };
   const Case cases[] = {
-      {false, 500, 10, 376, 1},  {false, 66, 64, 3, 1},     {false, 67, 65, 3, 1},
+      {false, 500, 10, 376, 1},   {false, 66, 64, 3, 1},           {false, 67, 65, 3, 1},
       {false, 200, 150, 136, 86}, {false, 431, 225, 367, 161 - 0}, {false, 432, 226, 376, 160},
-      {true, 100, 373, 36, 160},  {true, 100, 100, 36, 13},  {true, 100, 200, 36, 91},
+      {true, 100, 373, 36, 160},  {true, 100, 100, 36, 13},        {true, 100, 200, 36, 91},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + (c.rv ? " rv" : ""));
@@ -409,8 +409,9 @@ TEST(RunSettings, UnitTable) {
     int value;
     const char* word;
   };
-  for (const Case c : {Case{'q', 500, 5, "thousandths"}, Case{'h', 500, 5, "hundredths"}, Case{'t', 100, 1, "tenths"},
-                       Case{'s', 300, 1, "seconds"}, Case{'m', 90, 1, "minutes"}}) {
+  for (const Case c :
+       {Case{'q', 500, 5, "thousandths"}, Case{'h', 500, 5, "hundredths"}, Case{'t', 100, 1, "tenths"},
+        Case{'s', 300, 1, "seconds"}, Case{'m', 90, 1, "minutes"}}) {
     RunSettings run;
     run.ExposureValue = 77;
     SelectExposureUnit(run, c.unit);

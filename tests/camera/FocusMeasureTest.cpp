@@ -1,10 +1,9 @@
-#include "camera/FocusMeasure.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "camera/CameraProtocol.h"
+#include "camera/FocusMeasure.h"
 #include "camera/sim/SimulatedCamera.h"
 #include "core/RecordingHost.h"
 
@@ -17,7 +16,10 @@ constexpr double kFwhmPerSigma = 2.3548200450309493;
 
 struct FocusRig {
   explicit FocusRig(double sigma, int hot_pixels = 6, uint32_t seed = 7)
-      : sky(clock), sim(sky, Options(hot_pixels, seed)), store(ImageStore::Create()), camera(sim, host, clock) {
+      : sky(clock),
+        sim(sky, Options(hot_pixels, seed)),
+        store(ImageStore::Create()),
+        camera(sim, host, clock) {
     sky.psf_sigma = sigma;
     EXPECT_TRUE(FindCamera(camera, false));
   }
@@ -72,7 +74,8 @@ TEST(FocusMeasure, HotPixelsDoNotChangeTheSize) {
   rig.Frame();
   window = rig.store->CurrentFrame;  // stretched; the measure does not care about the scale
   const StarSize clean = MeasureWindowStar(window);
-  for (const auto& [r, c] : {std::pair{55, 60}, std::pair{70, 66}, std::pair{62, 75}}) window[r * 128 + c] = 65535;
+  for (const auto& [r, c] : {std::pair{55, 60}, std::pair{70, 66}, std::pair{62, 75}})
+    window[r * 128 + c] = 65535;
   const StarSize hot = MeasureWindowStar(window);
   ASSERT_TRUE(clean.found && hot.found);
   EXPECT_NEAR(hot.hfr, clean.hfr, 0.03 * clean.hfr);

@@ -1,5 +1,3 @@
-#include "telescope/GuideLog.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 #include <sstream>
 
 #include "core/RecordingHost.h"
+#include "telescope/GuideLog.h"
 #include "telescope/Guiding.h"
 #include "tests/support/TestSession.h"
 
