@@ -33,6 +33,22 @@ bool HostTimedUnit(char unit) {
   return unit == 's' || unit == 'm';
 }
 
+// One turn of a wait: sleeps on the clock until the deadline, at most kTurnMs.
+void PauseUntil(Clock& clock, uint32_t deadline) {
+  const int32_t left = ElapsedMs(deadline, clock.NowMs());
+  if (left > 0) clock.Pause(std::min<uint32_t>(kTurnMs, static_cast<uint32_t>(left)));
+}
+
+// Waits `ms`, taking the window's events every turn; true when a key press or click cut it short.
+bool WaitUnlessInterrupted(Session& s, uint32_t ms) {
+  const uint32_t deadline = s.clock.NowMs() + ms;
+  while (ElapsedMs(s.clock.NowMs(), deadline) < 0) {
+    if (s.host.PumpMessages()) return true;
+    PauseUntil(s.clock, deadline);
+  }
+  return false;
+}
+
 // One exposure run: the steps of "Take Photo" over the rig's state.
 class ExposureRunner {
  public:
@@ -43,10 +59,7 @@ class ExposureRunner {
 
  private:
   uint32_t Now() { return s_.clock.NowMs(); }
-  void PauseUntil(uint32_t deadline) {
-    const int32_t left = ElapsedMs(deadline, Now());
-    if (left > 0) s_.clock.Pause(std::min<uint32_t>(kTurnMs, static_cast<uint32_t>(left)));
-  }
+  void PauseUntil(uint32_t deadline) { nyxel::PauseUntil(s_.clock, deadline); }
   void SetProgress(int position) {
     progress_ = position;
     s_.host.ProgressSetPosition(position * 100 / kProgressRange);
@@ -109,17 +122,11 @@ bool ExposureRunner::AbortCheck(uint32_t* deadline) {
   return true;
 }
 
-// True when a key press or click cut the wait short.
+// True when a key press or click cut the wait short; it beeps.
 bool ExposureRunner::InterruptibleWait(int seconds) {
-  const uint32_t deadline = Now() + static_cast<uint32_t>(seconds) * 1000u;
-  while (ElapsedMs(Now(), deadline) < 0) {
-    if (s_.host.PumpMessages()) {
-      s_.host.Beep();
-      return true;
-    }
-    PauseUntil(deadline);
-  }
-  return false;
+  if (!WaitUnlessInterrupted(s_, static_cast<uint32_t>(seconds) * 1000u)) return false;
+  s_.host.Beep();
+  return true;
 }
 
 bool ExposureRunner::Countdown() {
@@ -478,16 +485,7 @@ bool RunFocusMode(CameraRig& rig, const FocusHooks& hooks) {
     if (hooks.frame_shown && !hooks.frame_shown(maximum)) break;
     s.host.Beep();
     if (run.PauseBetweenExposures && hooks.ask_continue && !hooks.ask_continue()) break;
-    if (s.settings.focus_delay) {
-      const uint32_t deadline = s.clock.NowMs() + 1000;
-      bool stop = false;
-      while (!stop && ElapsedMs(s.clock.NowMs(), deadline) < 0) {
-        stop = s.host.PumpMessages();
-        const int32_t left = ElapsedMs(deadline, s.clock.NowMs());
-        if (!stop && left > 0) s.clock.Pause(std::min<uint32_t>(kTurnMs, static_cast<uint32_t>(left)));
-      }
-      if (stop) break;
-    }
+    if (s.settings.focus_delay && WaitUnlessInterrupted(s, 1000)) break;
   }
   store.FocusMode = 0;
   rig.state.Running = false;

@@ -428,6 +428,19 @@ bool Guider::Guide() {
 
 // ---- the camera dialog's buttons ----
 
+// Both buttons need the control box: probe it once (a failed open has closed the port again).
+bool Guider::ControlBoxReady() {
+  Session& s = obs_.session;
+  TelescopeLink& link = obs_.link;
+  if (!link.ControlBoxPresent && !link.TelescopeLinkOpen &&
+      OpenControlBoxLink(link, s.settings, s.drive, s.host)) {
+    ResetControlBox(link, s.host, s.clock);
+  }
+  if (link.ControlBoxPresent) return true;
+  ShowMessage(s.host, kMessageNoControlBox);
+  return false;
+}
+
 bool Guider::ToggleSelfGuide() {
   Session& s = obs_.session;
   RunSettings& run = obs_.run;
@@ -436,17 +449,7 @@ bool Guider::ToggleSelfGuide() {
     s.store.SelfGuideNext = 0;
     return true;
   }
-  TelescopeLink& link = obs_.link;
-  if (!link.ControlBoxPresent) {
-    if (!link.TelescopeLinkOpen && OpenControlBoxLink(link, s.settings, s.drive, s.host)) {
-      ResetControlBox(link, s.host, s.clock);
-    }
-    // A failed open has closed the port already.
-  }
-  if (!link.ControlBoxPresent) {
-    ShowMessage(s.host, kMessageNoControlBox);
-    return false;
-  }
+  if (!ControlBoxReady()) return false;
   if (!ShortGuidingExposure(run.ExposureUnit, run.ExposureValue)) {
     s.host.Beep();
     return false;
@@ -465,15 +468,7 @@ bool Guider::ToggleMatchingDark() {
     run.TakeMatchingDark = false;
     return true;
   }
-  TelescopeLink& link = obs_.link;
-  if (!link.ControlBoxPresent && !link.TelescopeLinkOpen &&
-      OpenControlBoxLink(link, s.settings, s.drive, s.host)) {
-    ResetControlBox(link, s.host, s.clock);
-  }
-  if (!link.ControlBoxPresent) {
-    ShowMessage(s.host, kMessageNoControlBox);
-    return false;
-  }
+  if (!ControlBoxReady()) return false;
   run.TakeMatchingDark = true;
   state.GuidingFramesForDark = state.GuidingFrameCount;
   if (!run.SelfGuideNext) {

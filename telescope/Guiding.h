@@ -183,6 +183,7 @@ class Guider : public SelfGuidedExposure {
 
  private:
   bool Preconditions(bool need_star);
+  bool ControlBoxReady();
   bool FindCentre(int x, int y, GuidePosition& found);
   bool FindCentreTwice(int x, int y, GuidePosition& found);
   void SetReference(const GuidePosition& p);

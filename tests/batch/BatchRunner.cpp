@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include "tests/support/TestSupport.h"
 
@@ -19,6 +20,13 @@ BatchRun RunBatch(const std::filesystem::path& drive, const std::string& steps) 
   const auto e = ReadBytes(err);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(o.begin(), o.end()),
           std::string(e.begin(), e.end())};
+}
+
+std::vector<std::string> OutputLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 }  // namespace nyxel::test

@@ -2,6 +2,7 @@
 // Runs the nyxel-batch program itself on a drive folder and collects what it said.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace nyxel::test {
 
@@ -12,5 +13,8 @@ struct BatchRun {
 };
 
 BatchRun RunBatch(const std::filesystem::path& drive, const std::string& steps);
+
+// The lines of a program's output, without their newlines.
+std::vector<std::string> OutputLines(const std::string& text);
 
 }  // namespace nyxel::test

@@ -11,12 +11,7 @@
 namespace nyxel {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using test::OutputLines;
 
 TEST(BatchCameraTest, SimulatedExposuresAreRepeatableBySeed) {
   std::vector<unsigned char> pictures[3];
@@ -27,7 +22,7 @@ TEST(BatchCameraTest, SimulatedExposuresAreRepeatableBySeed) {
     const test::BatchRun r = test::RunBatch(
         drive.path(), std::string("--simulate --seed ") + seeds[i] + " expose s 10 3 save " + d + "/~last");
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto lines = Lines(r.out);
+    const auto lines = OutputLines(r.out);
     ASSERT_EQ(lines.size(), 3u) << r.out;
     for (int n = 0; n < 3; ++n)
       EXPECT_EQ(lines[n].rfind(std::to_string(n + 1) + " 10000 ", 0), 0u) << lines[n];
@@ -45,7 +40,7 @@ TEST(BatchCameraTest, ContinuousRunStoppedByAbortAfter) {
       "--simulate camera-option continuous on camera-option auto-save on abort-after 45000 expose s 10");
   ASSERT_EQ(r.status, 0) << r.err;
   // Each turn is a 10 s exposure and a one-second wait: the fifth exposure is under way at 45 s.
-  EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;
+  EXPECT_EQ(OutputLines(r.out).size(), 4u) << r.out;
   for (int n = 1; n <= 4; ++n) {
     EXPECT_TRUE(std::filesystem::exists(drive.path() / "autosave" / ("IMG" + std::to_string(n) + ".FIT")));
   }
@@ -77,7 +72,7 @@ TEST(BatchCameraTest, FocusStepsAndRefusals) {
     test::TempDir drive;
     const test::BatchRun r = test::RunBatch(drive.path(), c.steps);
     EXPECT_EQ(r.status, c.status) << r.err;
-    const auto lines = Lines(r.out);
+    const auto lines = OutputLines(r.out);
     ASSERT_EQ(lines.size(), c.out.size()) << r.out;
     for (size_t i = 0; i < lines.size(); ++i) {
       if (c.out[i] == "*") {
@@ -94,7 +89,7 @@ TEST(BatchCameraTest, FocusMeasurePrintsMaxHfrAndFwhm) {
   test::TempDir drive;
   const test::BatchRun r = test::RunBatch(drive.path(), "--simulate focus-measure h 10 3");
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto lines = Lines(r.out);
+  const auto lines = OutputLines(r.out);
   ASSERT_EQ(lines.size(), 3u);
   for (const std::string& line : lines) {
     std::istringstream in(line);

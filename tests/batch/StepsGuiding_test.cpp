@@ -13,12 +13,7 @@
 namespace nyxel {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using test::OutputLines;
 
 // The guide-frame lines among the output: clock, x, y, DriftX, DriftY, pulses.
 struct FrameLine {
@@ -29,7 +24,7 @@ struct FrameLine {
 };
 std::vector<FrameLine> Frames(const std::string& out) {
   std::vector<FrameLine> frames;
-  for (const std::string& line : Lines(out)) {
+  for (const std::string& line : OutputLines(out)) {
     FrameLine f{};
     char pulses[64] = {};
     if (std::sscanf(line.c_str(), "%u %lf %lf %d %d %63[^\n]", &f.clock, &f.x, &f.y, &f.drift_x, &f.drift_y,
@@ -49,7 +44,7 @@ TEST(BatchGuidingTest, TrainingReportsTheSimulatedMount) {
   test::TempDir drive;
   const test::BatchRun r = test::RunBatch(drive.path(), kSetUp + "sim-backlash 2 train");
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto lines = Lines(r.out);
+  const auto lines = OutputLines(r.out);
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[1], "x position =   250");
   EXPECT_EQ(lines.back(), "slewx =     5, slewy =     4, backlashx =     0, backlashy =     2");
@@ -92,7 +87,7 @@ TEST(BatchGuidingTest, SelfGuidedExposureAndMatchingDark) {
   const test::BatchRun r = test::RunBatch(
       drive.path(), kSetUp + "sim-drift 0.05 0.03 self-guide s 1 expose s 60 matching-dark on expose s 60");
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto lines = Lines(r.out);
+  const auto lines = OutputLines(r.out);
   int exposures = 0, dark_frames = -1;
   for (const std::string& line : lines) {
     if (line.rfind("1 60000 ", 0) == 0) ++exposures;
