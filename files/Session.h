@@ -9,6 +9,7 @@
 #include "core/Host.h"
 #include "core/ImageStore.h"
 #include "files/FileState.h"
+#include "files/ProgramPrefs.h"
 #include "files/Settings.h"
 
 namespace nyxel {
@@ -28,6 +29,7 @@ struct Session {
   Drive drive;
   Settings settings;
   FileState files;  // what the file commands remember, and the last exposure's times
+  ProgramPrefs prefs;  // the program's own settings file beside the record (loaded by whoever needs it)
 
   // Rebuilds the display from the store and hands the bitmap to the window; 0 or the bitmap code.
   int Refresh() {
