@@ -418,9 +418,16 @@ bool BeginCameraCommand(CameraRig& rig) {
   if (rig.self_guide) rig.self_guide->CommandStarted();
   if (!rig.camera.CameraPresent) {
     if (LoadSettings(s.settings, s.drive, s.host) != 0) ShowMessage(s.host, kMessageSettingsLoad);
+    std::string holder;
+    if (!rig.simulated && !rig.camera_lock.Acquire(CameraLockPath(s.drive), holder)) {
+      ShowMessage(s.host, kOwnTextMessage, CameraInUseText(holder));
+      if (rig.self_guide) rig.self_guide->CommandEnded();
+      return false;
+    }
     FindCamera(rig.camera, s.settings.debug_mode);
     SendControl(rig.camera, kControlEndIntegration);
     if (!rig.camera.CameraPresent) {
+      rig.camera_lock.Release();
       ShowMessage(s.host, kOwnTextMessage, kNoCamera);
       if (rig.self_guide) rig.self_guide->CommandEnded();
       return false;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "camera/Camera.h"
+#include "camera/CameraLock.h"
 #include "camera/FocusMeasure.h"
 #include "files/Session.h"
 
@@ -111,6 +112,8 @@ struct CameraRig {
   RunState state;
   PickedStar picked;
   bool simulated = false;  // the camera is SimulatedCamera (shown in the caption and About)
+  // Held from the scan that finds the real camera on; the INDI driver honours it too.
+  CameraLock camera_lock;
   // Set by the guiding and summing code once they exist; a run without them says so.
   SelfGuidedExposure* self_guide = nullptr;
   FrameSummer* summer = nullptr;

@@ -41,6 +41,7 @@ struct QtSerialPort::Impl {
   QuietNotifiers quiet;  // before the port, so it outlives it
   Drive drive;
   SerialPeer* peer;
+  std::filesystem::path device;  // when set, opened instead of the drive's port
   QSerialPort port;
   uint64_t written = 0;   // characters written since the port opened
   uint64_t received = 0;  // characters taken out of the port (read or discarded)
@@ -93,6 +94,11 @@ struct QtSerialPort::Impl {
 QtSerialPort::QtSerialPort(Drive drive, SerialPeer* peer)
     : impl_(std::make_unique<Impl>(std::move(drive), peer)) {}
 
+QtSerialPort::QtSerialPort(std::filesystem::path device)
+    : impl_(std::make_unique<Impl>(Drive(std::filesystem::path()), nullptr)) {
+  impl_->device = std::move(device);
+}
+
 QtSerialPort::~QtSerialPort() {
   Done();
 }
@@ -101,7 +107,8 @@ int QtSerialPort::Reset(int port, int rx_queue, int tx_queue) {
   if (port < 0 || port > 1 || rx_queue <= 0 || tx_queue <= 0) return kSerialNoDevice;
   Done();
   Impl& d = *impl_;
-  d.port.setPortName(QString::fromStdString(d.drive.SerialPort(port + 1).string()));
+  const std::filesystem::path device = d.device.empty() ? d.drive.SerialPort(port + 1) : d.device;
+  d.port.setPortName(QString::fromStdString(device.string()));
   if (!d.port.open(QIODevice::ReadWrite)) return kSerialNoDevice;
   d.port.setFlowControl(QSerialPort::NoFlowControl);
   d.port.clear(QSerialPort::AllDirections);
