@@ -8,6 +8,7 @@
 #include "core/Display.h"
 #include "core/History.h"
 #include "processing/Filter.h"
+#include "processing/PictureEdge.h"
 #include "processing/Stretch.h"
 
 namespace nyxel {
@@ -65,13 +66,12 @@ void SynthesizeRow(ImageStore& store, int r, int column_phase, int row_phase) {
   uint8_t* green = store.GreenPlane.data() + PixelIndex(r, 0);
   uint8_t* blue = store.BluePlane.data() + PixelIndex(r, 0);
 
-  lum[0] = s[0];
-  red[0] = green[0] = blue[0] = 0;
-  for (int u = 1; u < kFrameWidth - 2; ++u) {
+  // One pixel; `right` is the column of its right-hand neighbours.
+  const auto pixel = [&](int u, int right) {
     const int phase = column_phase ^ (u & 1);
     const int c = s[u];
-    const int e = s[u - 1] + s[u + 1] + up[u] + down[u];
-    const int d = up[u - 1] + up[u + 1] + down[u - 1] + down[u + 1];
+    const int e = s[u - 1] + s[right] + up[u] + down[u];
+    const int d = up[u - 1] + up[right] + down[u - 1] + down[right];
     // Double, not long double: (2 x value) / 1.6 must truncate to the exact quotient.
     const double y = static_cast<double>(s[u - 1] + c) / 1.6;
     const int luminance = static_cast<int>(y);
@@ -93,7 +93,12 @@ void SynthesizeRow(ImageStore& store, int r, int column_phase, int row_phase) {
     red[u] = static_cast<uint8_t>(pr);
     green[u] = static_cast<uint8_t>(pg);
     blue[u] = static_cast<uint8_t>(pb);
-  }
+  };
+  lum[0] = s[0];
+  red[0] = green[0] = blue[0] = 0;
+  for (int u = 1; u < kLastPictureColumn; ++u) pixel(u, u + 1);
+  // Column 510 holds no picture: the last column's right-hand neighbours are column 508's.
+  pixel(kLastPictureColumn, PictureColumn(kLastPictureColumn + 1));
 }
 
 void FillRows(Plane& plane, int first_row, int rows, uint8_t value) {

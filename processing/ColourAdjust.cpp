@@ -5,6 +5,7 @@
 #include "core/Display.h"
 #include "processing/Colour.h"
 #include "processing/MedianKernel.h"
+#include "processing/PictureEdge.h"
 #include "processing/Simd.h"
 
 #ifdef NYXEL_X86
@@ -133,6 +134,36 @@ __attribute__((target("avx2"))) void CombineAvx2(uint8_t* const* planes, const u
 }
 #endif
 
+// The last picture columns again, one pixel at a time, with the columns beyond 509 read mirrored
+// (PictureEdge.h): the detail where the 7 x 7 blur reaches column 510, the median where the 5 x 5
+// window does. The row kernels compute them as if column 510 held picture.
+void AntiAliasRightEdge(const Plane& plane, Plane& detail, Plane& median) {
+  constexpr int kWeights[7][7] = {{0, 1, 2, 3, 2, 1, 0},  {1, 2, 3, 4, 3, 2, 1}, {2, 3, 6, 9, 6, 3, 2},
+                                  {3, 4, 9, 12, 9, 4, 3}, {2, 3, 6, 9, 6, 3, 2}, {1, 2, 3, 4, 3, 2, 1},
+                                  {0, 1, 2, 3, 2, 1, 0}};
+  for (int row = kAntiAliasFirst; row <= kAntiAliasLastRow; ++row) {
+    for (int x = FirstEdgeColumn(3); x <= kAntiAliasLastColumn; ++x) {
+      int sum = 0;
+      for (int dy = 0; dy < 7; ++dy) {
+        for (int dx = 0; dx < 7; ++dx)
+          sum += kWeights[dy][dx] * plane[PixelIndex(row + dy - 3, PictureColumn(x + dx - 3))];
+      }
+      const int blur = std::min(sum / kBlurDivisor, 255);
+      const int value = plane[PixelIndex(row, x)];
+      detail[PixelIndex(row, x)] = static_cast<uint8_t>(blur < value ? value - blur : 0);
+    }
+    for (int x = FirstEdgeColumn(2); x <= kAntiAliasLastColumn; ++x) {
+      std::array<uint8_t, 25> window;
+      int n = 0;
+      for (int dy = -2; dy <= 2; ++dy) {
+        for (int dx = -2; dx <= 2; ++dx) window[n++] = plane[PixelIndex(row + dy, PictureColumn(x + dx))];
+      }
+      std::nth_element(window.begin(), window.begin() + 12, window.end());
+      median[PixelIndex(row, x)] = window[12];
+    }
+  }
+}
+
 // Shifts the rows first..289 of `plane` by h columns, then v rows, reading each pass from `copy`;
 // a source outside the rows or columns leaves the pixel as it was.
 void ShiftPlane(Plane& plane, Plane& copy, int first, int h, int v) {
@@ -141,7 +172,10 @@ void ShiftPlane(Plane& plane, Plane& copy, int first, int h, int v) {
     for (int y = first; y < kFrameHeight; ++y) {
       for (int x = 0; x < kFrameWidth; ++x) {
         const int from = x + h;
-        if (from >= 0 && from < kFrameWidth) plane[PixelIndex(y, x)] = copy[PixelIndex(y, from)];
+        // Columns 510 and 511 hold no picture: a picture pixel shifted from there keeps its value too.
+        const bool outside =
+            from < 0 || from >= kFrameWidth || (x <= kLastPictureColumn && from > kLastPictureColumn);
+        if (!outside) plane[PixelIndex(y, x)] = copy[PixelIndex(y, from)];
       }
     }
   }
@@ -223,6 +257,7 @@ void AntiAlias(ImageStore& store, Host& host) {
     }
     host.ProgressSetPosition((row - kAntiAliasFirst + 1) * 100 / (kAntiAliasLastRow - kAntiAliasFirst + 1));
   }
+  for (int k = 0; k < 3; ++k) AntiAliasRightEdge(*planes[k], *details[k], *medians[k]);
 #ifdef NYXEL_X86
   if (avx2) {
     uint8_t* const out[3] = {planes[0]->data(), planes[1]->data(), planes[2]->data()};
@@ -255,14 +290,17 @@ void LowPassColour(ImageStore& store) {
                                                      {&store.BluePlane, &store.UndoBlue}};
   for (const auto& [plane, source] : planes) {
     const uint8_t* s = source->data();
+    // `right` is the offset of the right-hand neighbours: column 509's are column 508's (PictureEdge.h).
+    const auto pixel = [&](int i, int right) {
+      const int sum = s[i - kFrameWidth - 1] + 2 * s[i - kFrameWidth] + s[i - kFrameWidth + right] +
+                      2 * s[i - 1] + 4 * s[i] + 2 * s[i + right] + s[i + kFrameWidth - 1] +
+                      2 * s[i + kFrameWidth] + s[i + kFrameWidth + right];
+      (*plane)[i] = static_cast<uint8_t>(std::min(sum / 16, 255));
+    };
     for (int y = 1; y < kFrameHeight - 1; ++y) {
-      for (int x = 1; x < kFrameWidth - 1; ++x) {
-        const int i = PixelIndex(y, x);
-        const int sum = s[i - kFrameWidth - 1] + 2 * s[i - kFrameWidth] + s[i - kFrameWidth + 1] +
-                        2 * s[i - 1] + 4 * s[i] + 2 * s[i + 1] + s[i + kFrameWidth - 1] +
-                        2 * s[i + kFrameWidth] + s[i + kFrameWidth + 1];
-        (*plane)[i] = static_cast<uint8_t>(std::min(sum / 16, 255));
-      }
+      for (int x = 1; x < kLastPictureColumn; ++x) pixel(PixelIndex(y, x), 1);
+      pixel(PixelIndex(y, kLastPictureColumn), PictureColumn(kLastPictureColumn + 1) - kLastPictureColumn);
+      pixel(PixelIndex(y, kFrameWidth - 2), 1);
     }
   }
 }

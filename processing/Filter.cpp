@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 
 #include "core/Display.h"
 #include "core/History.h"
 #include "processing/MedianKernel.h"
+#include "processing/PictureEdge.h"
 #include "processing/Simd.h"
 
 #ifdef NYXEL_X86
@@ -274,6 +276,63 @@ void Unsharp(ImageStore& store, int power) {
   }
 }
 
+// The picture pixels whose window reaches column 510 again, one at a time, reading the mirrored columns
+// (PictureEdge.h). The fast paths above compute them as if column 510 held picture; these few pixels are
+// put right afterwards, so every path gives the same frame.
+void ConvolveRightEdge(ImageStore& store, int r, const int* kernel, int divisor) {
+  const int side = 2 * r + 1;
+  for (int y = FirstRow(store, r); y < kFrameHeight - r; ++y) {
+    for (int x = FirstEdgeColumn(r); x <= LastEdgeColumn(r); ++x) {
+      int32_t sum = 0;
+      for (int ky = 0; ky < side; ++ky) {
+        for (int kx = 0; kx < side; ++kx)
+          sum +=
+              kernel[ky * side + kx] * store.CurrentFrame[PixelIndex(y - r + ky, PictureColumn(x - r + kx))];
+      }
+      store.SecondFrame[PixelIndex(y, x)] = ClampResult(sum / divisor);
+    }
+  }
+}
+
+void UnsharpRightEdge(ImageStore& store, int r, int power) {
+  const int32_t area = (2 * r + 1) * (2 * r + 1);
+  for (int y = FirstRow(store, r); y < kFrameHeight - 1 - r; ++y) {
+    for (int x = FirstEdgeColumn(r); x <= LastEdgeColumn(r); ++x) {
+      int32_t window = 0;
+      for (int wy = y - r; wy <= y + r; ++wy) {
+        for (int wx = x - r; wx <= x + r; ++wx)
+          window += store.CurrentFrame[PixelIndex(wy, PictureColumn(wx))];
+      }
+      const int32_t pixel = store.CurrentFrame[PixelIndex(y, x)];
+      store.SecondFrame[PixelIndex(y, x)] = ClampResult(pixel + (pixel - window / area) * power);
+    }
+  }
+}
+
+void MedianRightEdge(ImageStore& store, int r, int power_tenths) {
+  int values[49];
+  for (int y = FirstRow(store, r); y < kFrameHeight - r; ++y) {
+    for (int x = FirstEdgeColumn(r); x <= LastEdgeColumn(r); ++x) {
+      int n = 0;
+      int lowest = 65000;
+      for (int wy = y - r; wy <= y + r; ++wy) {
+        for (int wx = x - r; wx <= x + r; ++wx) {
+          values[n] = store.CurrentFrame[PixelIndex(wy, PictureColumn(wx))];
+          lowest = std::min(lowest, values[n++]);
+        }
+      }
+      // The n / 2 + 1 largest: the first is the maximum, the last the median.
+      std::nth_element(values, values + n / 2, values + n, std::greater<>());
+      const int median = values[n / 2];
+      const int highest = *std::max_element(values, values + n);
+      const int pixel = store.CurrentFrame[PixelIndex(y, x)];
+      const int threshold = (highest - lowest) * power_tenths / 10;
+      store.SecondFrame[PixelIndex(y, x)] =
+          static_cast<uint16_t>(std::abs(median - pixel) > threshold ? median : pixel);
+    }
+  }
+}
+
 void KernelFilter(ImageStore& store, int radius, int kernel, int divisor, const char* line) {
   ConvolveFrame(store, radius, kernel, divisor);
   AddHistoryLine(store.History, line);
@@ -311,6 +370,7 @@ void ConvolveFrame(ImageStore& store, int radius, int kernel, int divisor) {
   } else {
     Convolve<2>(store, FilterKernels[kernel].data(), divisor);
   }
+  ConvolveRightEdge(store, radius, FilterKernels[kernel].data(), divisor);
   CopyFrame(store.SecondFrame, store.CurrentFrame);
 }
 
@@ -347,6 +407,7 @@ bool UnsharpMask(ImageStore& store, int radius, int power) {
       Unsharp<7>(store, power);
       break;
   }
+  UnsharpRightEdge(store, radius, power);
   CopyFrame(store.SecondFrame, store.CurrentFrame);
   AddHistoryLine(store.History,
                  "Unsharp Mask : rad " + std::to_string(radius) + " ,power " + std::to_string(power));
@@ -370,6 +431,7 @@ bool MedianFilter(ImageStore& store, int radius, int power_tenths) {
       Median<3>(store, power_tenths);
       break;
   }
+  MedianRightEdge(store, radius, power_tenths);
   CopyFrame(store.SecondFrame, store.CurrentFrame);
   char text[48];
   std::snprintf(text, sizeof text, "Median Filter : rad %d ,power %1.1f", radius, power_tenths / 10.0);

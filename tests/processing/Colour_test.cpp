@@ -200,8 +200,10 @@ TEST_F(ColourTest, RandomFrameMatchesReferenceWithBorders) {
           lum = 0;
         } else if (r > 0 && u > 0 && u < 510) {
           const int c = at(r, u);
-          const int e = at(r, u - 1) + at(r, u + 1) + at(r - 1, u) + at(r + 1, u);
-          const int d = at(r - 1, u - 1) + at(r - 1, u + 1) + at(r + 1, u - 1) + at(r + 1, u + 1);
+          // Column 510 holds no picture: column 509's right-hand neighbours are column 508's.
+          const int right = u == 509 ? 508 : u + 1;
+          const int e = at(r, u - 1) + at(r, right) + at(r - 1, u) + at(r + 1, u);
+          const int d = at(r - 1, u - 1) + at(r - 1, right) + at(r + 1, u - 1) + at(r + 1, right);
           const int y = static_cast<int>((at(r, u - 1) + c) / 1.6);
           lum = std::min(y, 65535);
           v = ReferenceColour(s.pixel_offset ^ (u & 1), s.line_offset ^ (r & 1), c, e, d);

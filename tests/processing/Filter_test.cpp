@@ -14,6 +14,12 @@
 namespace nyxel {
 namespace {
 
+// Columns 510 and 511 hold no picture: a window about picture column x reads column c mirrored about
+// column 509 instead.
+int Column(int x, int c) {
+  return x <= 509 && c > 509 ? 1018 - c : c;
+}
+
 std::unique_ptr<ImageStore> NewStore() {
   auto store = ImageStore::Create();
   InitImageStore(*store);
@@ -71,7 +77,8 @@ Frame ReferenceConvolve(const Frame& in, bool labelled, int r, int kernel, int d
       long sum = 0;
       int k = 0;
       for (int wy = y - r; wy <= y + r; ++wy) {
-        for (int wx = x - r; wx <= x + r; ++wx) sum += in[wy * 512 + wx] * FilterKernels[kernel][k++];
+        for (int wx = x - r; wx <= x + r; ++wx)
+          sum += in[wy * 512 + Column(x, wx)] * FilterKernels[kernel][k++];
       }
       out[y * 512 + x] = static_cast<uint16_t>(Clamp(sum / divisor));
     }
@@ -85,7 +92,7 @@ Frame ReferenceUnsharp(const Frame& in, bool labelled, int r, int p) {
     for (int x = r; x < 512 - r; ++x) {
       long sum = 0;
       for (int wy = y - r; wy <= y + r; ++wy) {
-        for (int wx = x - r; wx <= x + r; ++wx) sum += in[wy * 512 + wx];
+        for (int wx = x - r; wx <= x + r; ++wx) sum += in[wy * 512 + Column(x, wx)];
       }
       const long mean = sum / ((2 * r + 1) * (2 * r + 1));
       const long pixel = in[y * 512 + x];
@@ -106,7 +113,7 @@ Frame ReferenceMedian(const Frame& in, bool labelled, int r, int power) {
       int count = 0;
       for (int wy = y - r; wy <= y + r; ++wy) {
         for (int wx = x - r; wx <= x + r; ++wx) {
-          values[count] = in[wy * 512 + wx];
+          values[count] = in[wy * 512 + Column(x, wx)];
           if (values[count] < minimum) minimum = values[count];
           ++count;
         }

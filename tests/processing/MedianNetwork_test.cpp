@@ -97,7 +97,9 @@ Frame RepeatedMaximum(const Frame& in, bool labelled, int r, int power) {
       int minimum = 65000, count = 0;
       for (int wy = y - r; wy <= y + r; ++wy) {
         for (int wx = x - r; wx <= x + r; ++wx) {
-          values[count] = in[wy * 512 + wx];
+          // Columns 510 and 511 hold no picture: a picture pixel's window reads them mirrored.
+          const int column = x <= 509 && wx > 509 ? 1018 - wx : wx;
+          values[count] = in[wy * 512 + column];
           minimum = std::min(minimum, values[count++]);
         }
       }
