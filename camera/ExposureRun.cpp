@@ -280,7 +280,8 @@ void ExposureRunner::ShowResult() {
   s_.files.ImageStartTime = st_.RunStartTime;
   st_.ImageTime = rig_.calendar();
   s_.files.ImageEndTime = st_.ImageTime;
-  s_.settings.fits.fits_exposure = st_.EXPTIME;
+  // The run's start dates the picture (a multiple run's first exposure), whether it is saved or not.
+  RecordExposureTimes(s_.settings.fits, st_.RunStartTime, st_.EXPTIME, s_.settings.ut_offset_hours);
   if (!history_reset_) ResetHistory();
   Busy(false);
   s_.Refresh();

@@ -138,6 +138,15 @@ std::string AutosaveDateObs(const CivilTime& t) {
   return text;
 }
 
+void RecordExposureTimes(FitsHeader& fits, std::time_t start, double exposure_seconds, int ut_offset_hours) {
+  const CivilTime ut = UniversalTime(start, ut_offset_hours);
+  char text[48];  // room for any int, so no compiler sees a truncation
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", ut.year, ut.month, ut.day);
+  fits.fits_date_obs = text;
+  fits.fits_time_obs = AutosaveTimeObs(ut);
+  fits.fits_exposure = exposure_seconds;
+}
+
 int AutosaveFits(Session& session, const Frame& image, std::filesystem::path* written) {
   Settings& settings = session.settings;
   FileState& state = session.files;

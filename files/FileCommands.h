@@ -60,6 +60,11 @@ std::string QuickSaveDisplayName(const Settings& settings);
 std::string AutosaveTimeObs(const CivilTime& t);
 std::string AutosaveDateObs(const CivilTime& t);
 
+// The picture's own date and length, filled in as each exposure's result arrives (autosave or not):
+// DATE-OBS "yyyy-mm-dd" and TIME-OBS "hh:mm:ss" of `start` in universal time, and EXPTIME. The long
+// date form is the one Save as FITS keeps, so a later save does not replace it by today's date.
+void RecordExposureTimes(FitsHeader& fits, std::time_t start, double exposure_seconds, int ut_offset_hours);
+
 // Autosave results beyond SaveSettings' own.
 inline constexpr int kAutosaveOk = 0;
 inline constexpr int kAutosaveNotWritten = 1;

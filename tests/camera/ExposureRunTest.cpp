@@ -194,6 +194,69 @@ TEST(ExposureRun, ThreeExposuresWithDarkColourAndAutosave) {
   EXPECT_EQ(r.rig.camera.FocusWindowX, kDefaultFocusWindowX);
 }
 
+// Every shown result carries the start of its exposure (a multiple run's first) in universal time and
+// its length, autosave or not; the native FITS save writes them into its fixed cards.
+TEST(ExposureRun, ResultsCarryStartTimeAndExposure) {
+  struct Case {
+    const char* name;
+    int count;
+    bool continuous;
+    int ut_offset;
+    const char* date;
+    const char* time;
+    double exptime;
+  };
+  // The calendar starts at 21:30:00 on 5 March 2026; each exposure is 10 s.
+  const Case cases[] = {
+      {"single", 1, false, 0, "2026-03-05", "21:30:00", 10},
+      {"offset crosses midnight", 1, false, 3, "2026-03-06", "00:30:00", 10},
+      {"negative offset", 1, false, -11, "2026-03-05", "10:30:00", 10},
+      // Three frames without summing: each shown, all dated from the first exposure's start.
+      {"multiple", 3, false, 0, "2026-03-05", "21:30:00", 10},
+      // A continuous run dates each turn from its own start: the third turn starts after two turns of
+      // 10 s, a 1 s wait and the readouts.
+      {"continuous", 3, true, 0, "2026-03-05", "21:30:2", 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunRig r;
+    test::ScopedTimeZone utc("UTC");
+    FitsHeader& fits = r.rig.session.settings.fits;
+    fits.fits_date_obs = "";
+    fits.fits_time_obs = "";
+    r.rig.run.ExposureUnit = 's';
+    r.rig.run.ExposureValue = 10;
+    r.rig.run.ContinuousMode = c.continuous;
+    ASSERT_TRUE(BeginCameraCommand(r.rig));
+    // After the command's first settings load, as the FITS dialog would set it.
+    r.rig.session.settings.ut_offset_hours = c.ut_offset;
+    r.rig.run.ExposureCount = c.count;
+    if (c.continuous) {
+      // Stop during the fourth turn's exposure: three results shown.
+      r.host.on_pump = [&r] {
+        if (r.shown.size() == 3 && r.host.abort_on_pump == 0) r.host.abort_on_pump = r.host.pumps;
+      };
+    }
+    TakePhoto(r.rig, [&r](int n, int ms) { r.shown.push_back({n, ms}); });
+    EndCameraCommand(r.rig);
+    ASSERT_EQ(r.shown.size(), static_cast<size_t>(c.count));
+    EXPECT_EQ(fits.fits_date_obs, c.date);
+    EXPECT_EQ(fits.fits_time_obs.substr(0, std::string(c.time).size()), c.time) << fits.fits_time_obs;
+    EXPECT_EQ(fits.fits_time_obs.size(), 8u);
+    EXPECT_DOUBLE_EQ(fits.fits_exposure, c.exptime);
+    EXPECT_FALSE(std::filesystem::exists(r.dir.path() / "autosave" / "IMG1.FIT"));
+    // The program's own FITS file takes them in its fixed cards, its length unchanged.
+    const auto file_path = r.dir.path() / "saved.fit";
+    ASSERT_EQ(WriteFitsFile(file_path, r.rig.session.store.CurrentFrame, r.rig.session.store, fits, false),
+              kFitsOk);
+    const auto file = test::ReadBytes(file_path);
+    EXPECT_EQ(file.size(), 303040u);
+    EXPECT_EQ(Card(file, "DATE-OBS=").substr(0, 22), std::string("DATE-OBS= '") + c.date + "'");
+    EXPECT_EQ(Card(file, "TIME-OBS=").substr(0, 11 + std::string(c.time).size()),
+              std::string("TIME-OBS= '") + c.time);
+  }
+}
+
 TEST(ExposureRun, DarkFrameIsReadOncePerCommandAndSubtracted) {
   RunRig r;
   Frame dark{};
