@@ -7,6 +7,7 @@
 #include "core/Messages.h"
 #include "files/FileBytes.h"
 #include "files/FitsFile.h"
+#include "files/StandardFits.h"
 
 namespace nyxel {
 namespace {
@@ -55,6 +56,31 @@ void ReadPlanes(const std::vector<uint8_t>& bytes, std::uintmax_t length, ImageS
   }
 }
 
+// Every kind of image file fits in this many bytes.
+constexpr std::uintmax_t kLongestImageRead =
+    std::max({kRawColourLength, kFitsLongestFile, kStandardFitsLongestRead});
+
+// A standard FITS file (not of the program's own lengths): decoded and checked whole before the
+// picture, planes, header values or history change.
+int LoadStandardFits(ImageStore& store, FitsHeader& fits, Host& host, const FileBytes& in) {
+  StandardFitsFile f;
+  const int result = ParseStandardFits(in.bytes, fits, f);
+  if (result == kStandardFitsDamaged) return ShowMessage(host, 13), 13;
+  if (result != kStandardFitsOk) {
+    ShowMessage(host, kOwnTextMessage, MessageText(12) + "\n\n" + StandardFitsSizesText(f, false));
+    return 12;
+  }
+  // A monochrome file cannot be merged into a colour image.
+  if (store.MergeMode && store.ColourConverted && !f.colour) return ShowMessage(host, 12), 12;
+  TakeStandardFitsPixels(f, store.CurrentFrame);
+  TakeStandardFitsPlanes(f, store);
+  store.History = f.history;
+  fits = std::move(f.fits);
+  if (!store.MergeMode) store.ColourConverted = 0;
+  if (f.colour) store.ColourConverted = 1;
+  return 0;
+}
+
 }  // namespace
 
 void ResetImageInfo(ProcessingHistory& history, FitsHeader& fits) {
@@ -70,14 +96,18 @@ void ResetImageInfo(ProcessingHistory& history, FitsHeader& fits) {
 
 int LoadImageFile(ImageStore& store, FitsHeader& fits, Host& host, const std::filesystem::path& file) {
   store.CurrentFileName = file.filename().string();
-  // The whole file in one read: the longest file of either kind.
-  return LoadImageBytes(store, fits, host, ReadFileBytes(file, std::max(kRawColourLength, kFitsLongestFile)));
+  // The whole file in one read: the longest file of any kind.
+  return LoadImageBytes(store, fits, host, ReadFileBytes(file, kLongestImageRead));
 }
 
 int LoadImageBytes(ImageStore& store, FitsHeader& fits, Host& host, const FileBytes& in) {
   if (!in.opened) return ShowMessage(host, 11), 11;
   const std::uintmax_t n = in.length;
-  if (!IsNativeLength(n) && !IsFitsLength(n)) return ShowMessage(host, 12), 12;
+  // The program's own files by their lengths first; then a standard FITS file of the camera's size.
+  if (!IsNativeLength(n) && !IsFitsLength(n)) {
+    if (IsStandardFits(in.bytes)) return LoadStandardFits(store, fits, host, in);
+    return ShowMessage(host, 12), 12;
+  }
   // A monochrome file cannot be merged into a colour image.
   if (store.MergeMode && store.ColourConverted && !IsColourLength(n)) return ShowMessage(host, 12), 12;
 
@@ -104,7 +134,7 @@ int LoadImageBytes(ImageStore& store, FitsHeader& fits, Host& host, const FileBy
 }
 
 int LoadSecondImageFile(ImageStore& store, Host& host, const std::filesystem::path& file) {
-  return LoadSecondImageBytes(store, host, ReadFileBytes(file, std::max(kRawColourLength, kFitsLongestFile)));
+  return LoadSecondImageBytes(store, host, ReadFileBytes(file, kLongestImageRead));
 }
 
 int LoadSecondImageBytes(ImageStore& store, Host& host, const FileBytes& in) {
@@ -112,6 +142,17 @@ int LoadSecondImageBytes(ImageStore& store, Host& host, const FileBytes& in) {
   const bool accepted = n == kRawOldMonoLength || n == kRawOldMonoLength2 || n == kRawMonoLength ||
                         n == kRawOldColourLength || n == kRawColourLength || n == kFitsMonoLength ||
                         n == kFitsColourLength;
+  if (in.opened && !accepted && !IsFitsLength(n) && IsStandardFits(in.bytes)) {
+    StandardFitsFile f;
+    const int result = ParseStandardFits(in.bytes, FitsHeader{}, f);
+    if (result == kStandardFitsDamaged) return ShowMessage(host, 13), 1;
+    // A colour cube holds no raw frame to subtract, divide or merge.
+    if (result != kStandardFitsOk || f.colour) {
+      return ShowMessage(host, kOwnTextMessage, MessageText(16) + "\n\n" + StandardFitsSizesText(f, true)), 1;
+    }
+    TakeStandardFitsPixels(f, store.SecondFrame);
+    return 0;
+  }
   if (!in.opened || !accepted) return ShowMessage(host, 16), 1;
   if (n == kFitsMonoLength || n == kFitsColourLength) {
     const int result = DecodeFitsImageOnly(in.bytes, store.SecondFrame);

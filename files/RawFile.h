@@ -30,16 +30,20 @@ inline constexpr int kRawRowBytes = 1020;  // columns 510 and 511 are never stor
 void ResetImageInfo(ProcessingHistory& history, FitsHeader& fits);
 
 // Loads a native or FITS file into CurrentFrame (and the planes) and sets CurrentFileName to the file's
-// name. Shows its own messages. Returns 0, or the number of the message shown (11, 12, 13, 14).
-// A refused or failed load changes nothing but CurrentFileName.
+// name. The program's own files are told apart by their lengths; a file of any other length is taken
+// when it is a standard FITS picture of the camera's size (files/StandardFits.h). Shows its own
+// messages. Returns 0, or the number of the message shown (11, 12, 13, 14; 12 also for a FITS file of
+// another size, whose message says which sizes are understood). A refused or failed load changes
+// nothing but CurrentFileName.
 int LoadImageFile(ImageStore& store, FitsHeader& fits, Host& host, const std::filesystem::path& file);
 
 // LoadImageFile on a file already read (what it does after the read): the fuzzers' way in.
 struct FileBytes;
 int LoadImageBytes(ImageStore& store, FitsHeader& fits, Host& host, const FileBytes& in);
 
-// Loads the 16-bit rows of a native or current-header FITS file into SecondFrame. Returns 0, 1 when
-// the file could not be used, 2 when the FITS header is not this program's (a message was shown).
+// Loads the 16-bit rows of a native, current-header FITS or monochrome standard FITS file into
+// SecondFrame. Returns 0, 1 when the file could not be used, 2 when the FITS header is not this
+// program's (a message was shown).
 int LoadSecondImageFile(ImageStore& store, Host& host, const std::filesystem::path& file);
 int LoadSecondImageBytes(ImageStore& store, Host& host, const FileBytes& in);
 
