@@ -392,6 +392,13 @@ void Rv9Ccd::EndPulse(PulseAxis& axis) {
     LOG_ERROR("The guide box did not take the end of the pulse");
   }
   GuideComplete(axis.axis);
+  // The base class leaves the property Idle; a guider waits for Ok.
+  INDI::PropertyNumber property =
+      getNumber(axis.axis == AXIS_DE ? "TELESCOPE_TIMED_GUIDE_NS" : "TELESCOPE_TIMED_GUIDE_WE");
+  if (property) {
+    property.setState(IPS_OK);
+    property.apply();
+  }
 }
 
 void Rv9Ccd::ReleaseRelays() {

@@ -125,16 +125,16 @@ bool DeviceMutex::HeldHere() const {
 
 void DeviceClock::Pause(uint32_t ms) {
   if (!m_.HeldHere()) {
-    real_.Pause(ms);
+    base_.Pause(ms);
     return;
   }
   m_.Unlock();
-  real_.Pause(ms);
+  base_.Pause(ms);
   m_.Lock();
 }
 
-Rv9Device::Rv9Device(std::filesystem::path drive_root)
-    : session_(host_, clock_, Drive(std::move(drive_root))) {}
+Rv9Device::Rv9Device(std::filesystem::path drive_root, Clock* clock)
+    : clock_(mutex_, clock ? *clock : real_clock_), session_(host_, clock_, Drive(std::move(drive_root))) {}
 
 Rv9Device::~Rv9Device() {
   Disconnect();

@@ -74,16 +74,17 @@ class DeviceLockGuard {
   DeviceMutex& m_;
 };
 
-// The real clock; a pause of the thread that holds the device mutex lets go of it meanwhile.
+// A clock (the real one in the driver) whose pause, by the thread that holds the device mutex, lets
+// go of it meanwhile.
 class DeviceClock : public Clock {
  public:
-  explicit DeviceClock(DeviceMutex& m) : m_(m) {}
-  uint32_t NowMs() override { return real_.NowMs(); }
+  DeviceClock(DeviceMutex& m, Clock& base) : m_(m), base_(base) {}
+  uint32_t NowMs() override { return base_.NowMs(); }
   void Pause(uint32_t ms) override;
 
  private:
   DeviceMutex& m_;
-  RealClock real_;
+  Clock& base_;
 };
 
 struct Rv9Options {
@@ -97,8 +98,8 @@ struct Rv9Options {
 class Rv9Device {
  public:
   // `drive_root`: the program's drive folder (its settings give the colour options and guide
-  // directions; the camera lock lives there).
-  explicit Rv9Device(std::filesystem::path drive_root);
+  // directions; the camera lock lives there). `clock`: the real clock unless a test gives its own.
+  explicit Rv9Device(std::filesystem::path drive_root, Clock* clock = nullptr);
   ~Rv9Device();
   Rv9Device(const Rv9Device&) = delete;
   Rv9Device& operator=(const Rv9Device&) = delete;
@@ -139,7 +140,8 @@ class Rv9Device {
 
  private:
   DeviceMutex mutex_;
-  DeviceClock clock_{mutex_};
+  RealClock real_clock_;
+  DeviceClock clock_;
   DriverHost host_;
   Session session_;
   CameraLock lock_;
