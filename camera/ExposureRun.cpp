@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "camera/CameraProtocol.h"
+#include "camera/SavedPicture.h"
 #include "core/Display.h"
 #include "core/Messages.h"
 #include "files/FileCommands.h"
@@ -472,6 +473,8 @@ bool RunFocusMode(CameraRig& rig, const FocusHooks& hooks) {
   if (run.ExposureUnit == 'm' || run.ExposureValue > 99 || rig.state.Running) return false;
   Session& s = rig.session;
   ImageStore& store = s.store;
+  // The windows are read into CurrentFrame: the photo comes back when focus mode ends.
+  const SavedPicture picture(store);
   rig.state.Running = true;
   store.FocusMode = 1;
   store.FocusFrameDisplay = 0;
@@ -495,7 +498,8 @@ bool RunFocusMode(CameraRig& rig, const FocusHooks& hooks) {
     if (run.PauseBetweenExposures && hooks.ask_continue && !hooks.ask_continue()) break;
     if (s.settings.focus_delay && WaitUnlessInterrupted(s, 1000)) break;
   }
-  store.FocusMode = 0;
+  picture.Restore(store);
+  s.Refresh();
   rig.state.Running = false;
   return true;
 }

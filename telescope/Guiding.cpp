@@ -6,6 +6,7 @@
 #include <span>
 
 #include "camera/CameraProtocol.h"
+#include "camera/SavedPicture.h"
 #include "core/Messages.h"
 #include "files/SettingsFile.h"
 #include "processing/StarCentre.h"
@@ -340,6 +341,8 @@ int Guider::Train() {
     for (const char compass : {'n', 's', 'e', 'w'}) Pulse(compass, kFirstTrainingPulseMs);
     state.TrainedOnce = true;
   }
+  // The guide frames are read into CurrentFrame: the photo comes back when training ends.
+  const SavedPicture picture(s.store);
   PlaceGuideWindow();
   obs_.run.ContinuousMode = false;
   const int t = std::max<int>(st.guide_training_time, 1);
@@ -371,7 +374,8 @@ int Guider::Train() {
   if (ok) x[3] = p.x;
   ok = ok && step('w', ew_ms);
   if (ok) x[4] = p.x;
-  s.store.GuideFrameDisplay = 0;
+  picture.Restore(s.store);
+  s.Refresh();
   DefaultFocusFrameCentre(obs_.camera);
   RestoreStarCentre();
   if (!ok) return 2;
@@ -398,6 +402,8 @@ bool Guider::Guide() {
   if (!Preconditions(true)) return false;
   const RunningGuard running(obs_.state.Running);
   if (s.settings.guide_interface == 'b') ResetControlBox(obs_.link, s.host, s.clock);
+  // The guide frames are read into CurrentFrame: the photo comes back when guiding ends.
+  const SavedPicture picture(s.store);
   PlaceGuideWindow();
   recorder.Begin(s, ExposureFromUnit(obs_.run.ExposureUnit, obs_.run.ExposureValue, false), obs_.calendar());
   bool first = true;
@@ -420,7 +426,8 @@ bool Guider::Guide() {
   recorder.End();
   ShowMessage(s.host, kMessageGuidingTerminated);
   CloseInfo();
-  s.store.GuideFrameDisplay = 0;
+  picture.Restore(s.store);
+  s.Refresh();
   DefaultFocusFrameCentre(obs_.camera);
   RestoreStarCentre();
   return true;

@@ -11,6 +11,7 @@
 #include "core/RecordingHost.h"
 #include "files/FitsFile.h"
 #include "files/SettingsFile.h"
+#include "tests/support/PictureState.h"
 #include "tests/support/TestSupport.h"
 
 namespace nyxel {
@@ -427,6 +428,50 @@ TEST(FocusMode, PauseDialogAndClickEndIt) {
   r.AbortAt(r.clock.NowMs() + 1500);
   RunFocusMode(r.rig, {[&](int) { return ++frames < 10; }, {}});
   EXPECT_EQ(frames, 2);
+}
+
+// However focus mode ends, the photo it found comes back byte for byte and is on display again.
+TEST(FocusMode, GivesThePhotoBack) {
+  struct Case {
+    const char* name;
+    bool colour;
+    int ends;  // 0 the dialog's hook, 1 a click, 2 "Stop" in the pause dialog
+  };
+  for (const Case c :
+       {Case{"grey, hook", false, 0}, Case{"colour, click", true, 1}, Case{"grey, pause dialog", false, 2}}) {
+    SCOPED_TRACE(c.name);
+    RunRig r;
+    ImageStore& store = r.rig.session.store;
+    r.rig.session.settings.focus_delay = false;
+    r.rig.run.AutoColourConvert = c.colour;
+    r.Photo();
+    ASSERT_EQ(store.ColourConverted, c.colour ? 1 : 0);
+    const test::PictureState before(store);
+    const auto display = r.dir.path() / "nyxel.bmp";
+    const auto shown = test::ReadBytes(display);
+
+    ASSERT_TRUE(BeginCameraCommand(r.rig));
+    r.rig.run.ExposureUnit = 'h';
+    r.rig.run.ExposureValue = 10;
+    r.rig.run.PauseBetweenExposures = c.ends == 2;
+    r.host.answers.clear();
+    int frames = 0;
+    bool spoiled = false;
+    RunFocusMode(r.rig, {[&](int) {
+                           spoiled = spoiled || !(store.CurrentFrame == before.current);
+                           // A click after the third frame.
+                           if (++frames == 3 && c.ends == 1) r.host.abort_on_pump = r.host.pumps + 1;
+                           return frames < 3 || c.ends != 0;
+                         },
+                         [&] { return frames < 3; }});
+    EndCameraCommand(r.rig);
+    EXPECT_EQ(frames, 3);
+    EXPECT_TRUE(spoiled) << "the focus windows were read into the photo's frame";
+    before.ExpectSame(store);
+    ASSERT_FALSE(r.host.shown_bitmaps.empty());
+    EXPECT_EQ(r.host.shown_bitmaps.back(), display);
+    EXPECT_EQ(test::ReadBytes(display), shown);
+  }
 }
 
 TEST(FocusFrameCentre, ClickRuleAndMessage) {
