@@ -1,5 +1,6 @@
 #include "telescope/TelescopeLink.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/Messages.h"
@@ -134,6 +135,11 @@ bool OpenControlBoxLink(TelescopeLink& link, const Settings& settings, const Dri
 }
 
 bool OpenTelescopeLink(TelescopeLink& link, Session& session) {
+  // An INDI server: (re)connected on every command, so a server that came back is used again.
+  if (link.backend) {
+    link.TelescopeLinkOpen = link.backend->Open();
+    return link.TelescopeLinkOpen;
+  }
   if (link.TelescopeLinkOpen) return true;
   Settings& settings = session.settings;
   if (LoadSettings(settings, session.drive, session.host) != 0) {
@@ -162,6 +168,7 @@ void CloseLink(TelescopeLink& link) {
 }
 
 int ResetControlBox(TelescopeLink& link, Host& host, Clock& clock) {
+  if (link.backend) return 0;
   SerialPort* port = OpenPort(link);
   if (!port) return kSerialNotOpen;
   int code = port->RxClear();
@@ -181,6 +188,11 @@ int ResetControlBox(TelescopeLink& link, Host& host, Clock& clock) {
 }
 
 int ControlBoxMove(TelescopeLink& link, Host& host, Clock& clock) {
+  // The relays move the mount at its guide rate.
+  if (link.backend) {
+    link.backend->StartSlew('G', link.GuideDirection);
+    return 0;
+  }
   SerialPort* port = OpenPort(link);
   if (!port) return kSerialNotOpen;
   const uint8_t direction = BoxByte(link.GuideDirection);
@@ -195,6 +207,10 @@ int ControlBoxMove(TelescopeLink& link, Host& host, Clock& clock) {
 }
 
 int ControlBoxStop(TelescopeLink& link, Host& host) {
+  if (link.backend) {
+    link.backend->StopSlew();
+    return 0;
+  }
   SerialPort* port = OpenPort(link);
   if (!port) return kSerialNotOpen;
   const int code = port->Putc(0);
@@ -202,6 +218,7 @@ int ControlBoxStop(TelescopeLink& link, Host& host) {
 }
 
 int GuidePulse(TelescopeLink& link, char guide_interface, Host& host, Clock& clock) {
+  if (link.backend) return link.backend->GuidePulse(link.GuideDirection, std::max(link.GuidePulseMs, 0));
   SerialPort* port = OpenPort(link);
   if (!port) return kSerialNotOpen;
   const char d = link.GuideDirection;
@@ -233,6 +250,10 @@ int GuidePulse(TelescopeLink& link, char guide_interface, Host& host, Clock& clo
 }
 
 char GotoCatalogue(TelescopeLink& link, Host& host, Clock& clock, char letter, int number) {
+  if (link.backend) {
+    host.Beep();
+    return link.backend->GotoCatalogue(letter, number, link.ReplyText);
+  }
   SerialPort* port = OpenPort(link);
   if (!port || number < 0 || number > 9999) return '\0';
   const char* prefix = letter == 'm' ? "#:LM " : letter == 's' ? "#:LS " : "#:LC ";
@@ -254,6 +275,10 @@ char GotoCatalogue(TelescopeLink& link, Host& host, Clock& clock, char letter, i
 
 char GotoCoordinates(TelescopeLink& link, Host& host, Clock& clock, int ra_hours, int ra_minutes,
                      int dec_degrees, int dec_minutes) {
+  if (link.backend) {
+    host.Beep();
+    return link.backend->GotoCoordinates(ra_hours, ra_minutes, dec_degrees, dec_minutes, link.ReplyText);
+  }
   SerialPort* port = OpenPort(link);
   if (!port) return '\0';
   // Only values the dialog's range check lets through fit the fixed lengths.
@@ -280,6 +305,7 @@ char GotoCoordinates(TelescopeLink& link, Host& host, Clock& clock, int ra_hours
 }
 
 void ReadObjectInfo(TelescopeLink& link, Clock& clock) {
+  if (link.backend) return;  // the go-to has already filled ReplyText
   SerialPort* port = OpenPort(link);
   if (!port) return;
   Send(*port, "#:LI#");
@@ -292,6 +318,11 @@ void ReadObjectInfo(TelescopeLink& link, Clock& clock) {
 }
 
 void StartSlew(TelescopeLink& link) {
+  if (link.backend) {
+    const auto fourth = [](const std::string& c) { return c.size() > 3 ? c[3] : '\0'; };
+    link.backend->StartSlew(fourth(link.SlewRateCommand), fourth(link.MoveCommand));
+    return;
+  }
   SerialPort* port = OpenPort(link);
   if (!port) return;
   port->RxClear();
@@ -302,6 +333,10 @@ void StartSlew(TelescopeLink& link) {
 
 void StopSlew(TelescopeLink& link) {
   link.Moving = false;
+  if (link.backend) {
+    link.backend->StopSlew();
+    return;
+  }
   SerialPort* port = OpenPort(link);
   if (!port) return;
   port->RxClear();
@@ -309,6 +344,11 @@ void StopSlew(TelescopeLink& link) {
 }
 
 void StartFocus(TelescopeLink& link) {
+  if (link.backend) {
+    link.backend->StartFocus(link.FocusSpeedCommand.size() > 3 && link.FocusSpeedCommand[3] == 'F',
+                             link.FocusCommand.size() > 3 && link.FocusCommand[3] == '+');
+    return;
+  }
   SerialPort* port = OpenPort(link);
   if (!port) return;
   port->RxClear();
@@ -320,6 +360,10 @@ void StartFocus(TelescopeLink& link) {
 void StopFocus(TelescopeLink& link) {
   link.Moving = false;
   link.Focusing = false;
+  if (link.backend) {
+    link.backend->StopFocus();
+    return;
+  }
   SerialPort* port = OpenPort(link);
   if (!port) return;
   port->RxClear();

@@ -12,6 +12,7 @@
 #include "files/Session.h"
 #include "files/Settings.h"
 #include "telescope/SerialPort.h"
+#include "telescope/TelescopeBackend.h"
 
 namespace nyxel {
 
@@ -37,6 +38,8 @@ struct TelescopeLink {
   // --simulate: the simulated mount at the far end of that port's pseudo-terminal.
   SerialPeer* peer = nullptr;
   std::unique_ptr<SerialPort> own_port;
+  // Set: the telescope is on an INDI server, and every command below goes there instead of the port.
+  std::unique_ptr<TelescopeBackend> backend;
 
   int PortIndex = 0;
   bool TelescopeLinkOpen = false;  // opened in this run (and not closed by a failure since)

@@ -59,7 +59,9 @@ SkyOffset SimulatedSky::OffsetAt(uint32_t time_ms) const {
     }
   }
   const double seconds = ElapsedMs(time_ms, segment->time_ms) / 1000.0;
-  return {segment->offset.x + segment->drift.x * seconds, segment->offset.y + segment->drift.y * seconds};
+  const SkyOffset external = external_pointing ? external_pointing() : SkyOffset{};
+  return {segment->offset.x + segment->drift.x * seconds + external.x,
+          segment->offset.y + segment->drift.y * seconds + external.y};
 }
 
 void SimulatedSky::StartSegment(SkyOffset offset, SkyOffset drift) {

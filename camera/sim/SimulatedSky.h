@@ -3,6 +3,7 @@
 // The simulated mount moves it (pointing moves, drift, guide pulses); the camera integrates it between
 // the moments its integration starts and ends, so a star that moves during an exposure trails.
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -62,6 +63,10 @@ class SimulatedSky {
   double sky_background = 20;
 
   Clock& clock() const { return clock_; }
+
+  // A pointing the sky follows besides its own track (a mount on an INDI server): its offset, in frame
+  // pixels, is added to every position. Null: none.
+  std::function<SkyOffset()> external_pointing;
 
  private:
   // The offset from `time_ms` on: position then and drift rate after it.
