@@ -265,6 +265,8 @@ void Rv9Ccd::ReadDone() {
   if (phase_ != Phase::Reading || !worker_.joinable()) return;
   JoinWorker();
   phase_ = Phase::Idle;
+  // With DEBUG on, a client can time what follows the readout (bench/indi_driver.cpp does).
+  LOG_DEBUG("Frame read from the camera");
   LogDeviceMessages();
   const Rv9Device::ReadResult result = result_;
   if (discard_) {

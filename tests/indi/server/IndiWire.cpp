@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -112,7 +113,7 @@ void DriverServer::Stop() {
   pid_ = -1;
 }
 
-bool DriverServer::DriverAlive() const {
+pid_t DriverServer::DriverPid() const {
   // The driver is the server's child.
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
@@ -126,9 +127,9 @@ bool DriverServer::DriverAlive() const {
     int ppid = 0;
     if (after_name && std::sscanf(after_name + 1, " %c %d", &state, &ppid) == 2 && ppid == pid_ &&
         state != 'Z')
-      return true;
+      return static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
   }
-  return false;
+  return 0;
 }
 
 int RunProgram(const std::vector<std::string>& args, std::string* out) {
@@ -226,11 +227,15 @@ void IndiWire::Parse() {
       const size_t end = buffer_.find("</oneBLOB>", close);
       if (end == std::string::npos) break;  // the rest of it is still on its way
       blobs.push_back({Attribute(tag, "format"), Base64Decode(buffer_.substr(close + 1, end - close - 1))});
+      blob_times.push_back(std::chrono::steady_clock::now());
       consumed = end + 10;
       continue;
     }
     const std::string message = Attribute(tag, "message");
-    if (!message.empty()) messages.push_back(message);
+    if (!message.empty()) {
+      messages.push_back(message);
+      message_times.push_back(std::chrono::steady_clock::now());
+    }
     consumed = close + 1;
   }
   buffer_.erase(0, consumed);

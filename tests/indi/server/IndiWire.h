@@ -22,7 +22,9 @@ class DriverServer {
   void Stop();
   int port() const { return port_; }
   // The driver process is still there (indiserver runs with -r 0: a driver that died stays dead).
-  bool DriverAlive() const;
+  bool DriverAlive() const { return DriverPid() > 0; }
+  // The driver's process id, 0 when it is gone.
+  pid_t DriverPid() const;
 
  private:
   pid_t pid_ = -1;
@@ -51,8 +53,11 @@ class IndiWire {
   void Drain(std::chrono::milliseconds limit);
   bool SawMessage(const std::string& part) const;
 
+  using Time = std::chrono::steady_clock::time_point;
   std::vector<Blob> blobs;
+  std::vector<Time> blob_times;  // when the last byte of each came in
   std::vector<std::string> messages;
+  std::vector<Time> message_times;
 
  private:
   void Parse();
