@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "app/CommandRegistry.h"
+#include "app/FindChild.h"
 #include "app/THistDialog.h"
 #include "app/TLabelDialog.h"
 #include "app/TNyxelWindow.h"
@@ -18,7 +19,7 @@ constexpr const char* kLabelAutoDateProperty = "nyxelLabelAutoDate";
 
 // The open histogram window, if any: at most one at a time.
 THistDialog* OpenHistogram(TNyxelWindow& w) {
-  for (THistDialog* d : w.findChildren<THistDialog*>()) {
+  for (THistDialog* d : FindChildrenOf<THistDialog>(w)) {
     if (d->isVisible()) return d;
   }
   return nullptr;

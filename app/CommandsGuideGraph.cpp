@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include "app/CommandRegistry.h"
+#include "app/FindChild.h"
 #include "app/TGuideGraph.h"
 #include "app/TNyxelWindow.h"
 
@@ -10,7 +11,7 @@ namespace nyxel {
 namespace {
 
 void GuidingGraph(TNyxelWindow& w) {
-  auto* graph = w.findChild<TGuideGraph*>(QString(), Qt::FindDirectChildrenOnly);
+  auto* graph = FindChildOf<TGuideGraph>(w, Qt::FindDirectChildrenOnly);
   if (graph == nullptr) {
     graph = new TGuideGraph(w.observatory().guider.recorder.history, &w);
     GuideRecorder& recorder = w.observatory().guider.recorder;

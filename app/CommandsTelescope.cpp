@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "app/CommandRegistry.h"
+#include "app/FindChild.h"
 #include "app/TCBDialog.h"
 #include "app/TMTDialog.h"
 #include "app/TNyxelWindow.h"
@@ -35,7 +36,9 @@ void OpenLX200Dialog(TNyxelWindow& w) {
   a.focus_start = [&link](bool in) { BeginFocus(link, in ? kFocusIn : kFocusOut); };
   a.focus_end = [&link] { EndFocus(link); };
   a.help = [&s] { ShowTelescopeHelp(s.host); };
-  auto view = [&link] { return TMTDialog::View{link.ReplyText, RateIndex(link), FocusFast(link)}; };
+  auto view = [&link, &s] {
+    return TMTDialog::View{link.ReplyText, RateIndex(link), FocusFast(link), s.settings.drive_directions};
+  };
   auto* dialog = new TMTDialog(std::move(a), view, w.dialogParent());
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->show();
@@ -54,8 +57,8 @@ void OpenControlBoxDialog(TNyxelWindow& w) {
 
 void TelescopeControl(TNyxelWindow& w) {
   // One telescope dialog at a time: a second command brings the open one forward.
-  QDialog* open = w.findChild<TMTDialog*>();
-  if (!open) open = w.findChild<TCBDialog*>();
+  QDialog* open = FindChildOf<TMTDialog>(w);
+  if (!open) open = FindChildOf<TCBDialog>(w);
   if (open) {
     open->raise();
     open->activateWindow();

@@ -8,6 +8,8 @@ namespace nyxel {
 class TArrowBar;
 
 class TCBDialog : public QDialog {
+  Q_OBJECT
+
  public:
   // move_start gets 'n', 's', 'e' or 'w'.
   TCBDialog(std::function<void(char)> move_start, std::function<void()> move_end, QWidget* parent);

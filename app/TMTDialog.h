@@ -4,11 +4,13 @@
 // the user does; the handler sends the commands.
 #include <QDialog>
 #include <QScrollBar>
+#include <array>
 #include <functional>
 #include <map>
 #include <string>
 
 class QLineEdit;
+class QLabel;
 class QPlainTextEdit;
 class QRadioButton;
 
@@ -17,6 +19,8 @@ namespace nyxel {
 // A scroll bar whose arrows start something when pressed and stop it when released: `step` gets -1
 // (left / up) or +1 (right / down) for every line step (held arrows repeat), `end` the end of scrolling.
 class TArrowBar : public QScrollBar {
+  Q_OBJECT
+
  public:
   TArrowBar(Qt::Orientation orientation, QWidget* parent);
   std::function<void(int)> step;
@@ -31,6 +35,8 @@ class TArrowBar : public QScrollBar {
 };
 
 class TMTDialog : public QDialog {
+  Q_OBJECT
+
  public:
   struct Actions {
     std::function<void(long messier, long cngc)> goto_object;
@@ -44,12 +50,17 @@ class TMTDialog : public QDialog {
     std::function<void()> focus_end;
     std::function<void()> help;
   };
-  // What the dialog shows: the reply text and the stored rate and focus speed.
+  // What the dialog shows: the reply text, the stored rate and focus speed, and the letters the
+  // drive-direction setting sends for N, S, E and W (a swapped pair is noted under the arrows).
   struct View {
     std::string reply;
     int rate_index = 0;
     bool focus_fast = false;
+    std::array<char, 4> drive_directions = {'n', 's', 'e', 'w'};
   };
+
+  // The note under the direction arrows for these drive directions: "" when none is swapped.
+  static QString SwapNote(const std::array<char, 4>& drive_directions);
 
   TMTDialog(Actions actions, std::function<View()> view, QWidget* parent);
 
@@ -69,6 +80,7 @@ class TMTDialog : public QDialog {
   QRadioButton* rates_[4];
   QRadioButton* fast_;
   QRadioButton* slow_;
+  QLabel* swap_note_ = nullptr;
 };
 
 }  // namespace nyxel

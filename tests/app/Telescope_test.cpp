@@ -8,6 +8,7 @@
 
 #include "app/TCBDialog.h"
 #include "app/TMTDialog.h"
+#include "app/TQKDialog.h"
 #include "camera/sim/SimulatedSky.h"
 #include "files/SettingsFile.h"
 #include "telescope/sim/SimulatedMount.h"
@@ -210,6 +211,50 @@ TEST_F(TelescopeTest, WithSimulateTheMountAnswersOnComOne) {
   QTest::mouseRelease(d->control(118), Qt::LeftButton);
   EXPECT_NEAR(sim->sky.Offset().x - x, 0.5 * SimulatedMountOptions{}.guide_rate_x, 1e-9);
   EXPECT_TRUE(boxes.empty());
+}
+
+// After a photo the window owns hidden dialogs (the progress window); the command must still open the
+// telescope dialog, and a second command must bring that same dialog forward.
+TEST_F(TelescopeTest, TelescopeControlOpensAfterAPhoto) {
+  struct Case {
+    char interface;
+    QString title;
+  };
+  for (const Case& c :
+       {Case{'l', QStringLiteral("NYXEL_RV9 Move Telescope")}, Case{'b', QStringLiteral("Move Telescope")}}) {
+    MakeWindow(dir.path() / (std::string("sim-") + c.interface), StartOptions{true, 2});
+    Session& s = window->session();
+    s.settings.guide_interface = c.interface;
+    ASSERT_EQ(SaveSettings(s.settings, s.drive), 0);
+    on_dialog = [](QDialog& d) {
+      auto* qk = qobject_cast<TQKDialog*>(&d);
+      if (!qk) return static_cast<int>(QDialog::Rejected);
+      qk->button(703)->click();  // a tenth of a second
+      return static_cast<int>(QDialog::Accepted);
+    };
+    ASSERT_TRUE(window->RunCommand(12));
+    on_dialog = {};
+    int hidden = 0;
+    for (QDialog* d : window->findChildren<QDialog*>()) hidden += !d->isVisible();
+    ASSERT_GT(hidden, 0) << c.interface;  // what the look-up must not take for the telescope dialog
+    auto shown = [&] {
+      std::vector<QDialog*> found;
+      for (QDialog* d : window->findChildren<QDialog*>()) {
+        if (d->isVisible() && d->windowTitle() == c.title) found.push_back(d);
+      }
+      return found;
+    };
+    EXPECT_FALSE(window->observatory().link.TelescopeLinkOpen);
+    boxes.clear();
+    ASSERT_TRUE(window->RunCommand(kTelescopeControl));
+    ASSERT_EQ(shown().size(), 1u) << c.interface << (boxes.empty() ? "" : " " + boxes[0].text);
+    EXPECT_TRUE(window->observatory().link.TelescopeLinkOpen) << c.interface;
+    QDialog* first = shown()[0];
+    ASSERT_TRUE(window->RunCommand(kTelescopeControl));
+    ASSERT_EQ(shown().size(), 1u) << c.interface;
+    EXPECT_EQ(shown()[0], first);
+    first->close();
+  }
 }
 
 }  // namespace
