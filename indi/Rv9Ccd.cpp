@@ -63,7 +63,9 @@ bool Rv9Ccd::initProperties() {
 void Rv9Ccd::ISGetProperties(const char* dev) {
   INDI::CCD::ISGetProperties(dev);
   defineProperty(&GuidePortTP);
-  loadConfig(true, "RV9_GUIDE_PORT");
+  // Once: a later client's arrival must not put back a port the user has changed since.
+  if (!guide_port_loaded_) loadConfig(true, "RV9_GUIDE_PORT");
+  guide_port_loaded_ = true;
 }
 
 bool Rv9Ccd::updateProperties() {

@@ -81,6 +81,7 @@ class Rv9Ccd : public INDI::CCD {
 
   ISwitch ColourS[2];
   ISwitchVectorProperty ColourSP;
+  bool guide_port_loaded_ = false;
   IText GuidePortT[1]{};
   ITextVectorProperty GuidePortTP;
 };
