@@ -56,6 +56,8 @@ const RegisterStep kGoto{{"telescope-goto", 2, "m|c|s N", [](StepContext& c, con
                               return kStepFailed;
                             }
                             PrintReply(c, status);
+                            // An INDI mount that refused (or a number it cannot have) fails the run.
+                            if (link.backend && status != '0') return kStepFailed;
                             return kStepOk;
                           }}};
 

@@ -8,6 +8,7 @@
 #include "batch/BatchHost.h"
 #include "batch/BatchStep.h"
 #include "batch/CommandLine.h"
+#include "batch/IndiSetup.h"
 #include "camera/LibusbTransport.h"
 #include "core/Clock.h"
 #include "telescope/Observatory.h"
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path root = line.root;
   const bool simulate = line.simulate;
-  const bool real_clock = line.real_clock;
+  // A mount on an INDI server moves in real time: a run that uses one keeps the real clock.
+  const bool real_clock = line.real_clock || IndiInUse(line, Drive(line.root));
   const long seed = line.seed;
 
   BatchHost host(std::cerr);
@@ -80,6 +82,7 @@ int main(int argc, char** argv) {
   Session& session = obs.session;
   host.Attach(session.store);
   StartSession(session);
+  StartSavedIndi(obs);
   // The simulated mount answers on a pseudo-terminal linked as <drive>/com1.
   if (simulation && simulation->StartMount(root)) obs.link.peer = &simulation->mount_line;
   // A start-up picture that could not be written fails the run as a failing step would.

@@ -245,11 +245,13 @@ void Guider::ShowInfo() {
   info->Show(v);
 }
 
-void Guider::Pulse(char compass_letter, int ms) {
+bool Guider::Pulse(char compass_letter, int ms) {
   Session& s = obs_.session;
   obs_.link.GuideDirection = DriveLetter(s.settings, compass_letter);
   obs_.link.GuidePulseMs = std::max(ms, 0);
-  GuidePulse(obs_.link, s.settings.guide_interface, s.host, s.clock);
+  const int result = GuidePulse(obs_.link, s.settings.guide_interface, s.host, s.clock);
+  // Only an INDI mount reports a pulse it could not give (the serial link never hears back).
+  return !(obs_.link.backend && result < 0);
 }
 
 void Guider::Report(const std::string& pulses) {
@@ -292,6 +294,7 @@ bool Guider::Correct() {
   state.DriftX = DriftOf(state.GuideRefX, state.GuideRefXTenths, p.x, p.x_tenths);
   state.DriftY = DriftOf(state.GuideRefY, state.GuideRefYTenths, p.y, p.y_tenths);
   std::string pulses;
+  bool mount_lost = false;
   if (std::abs(state.DriftX) <= kDriftTooLarge && std::abs(state.DriftY) <= kDriftTooLarge) {
     const int threshold = st.ignore_small_drift ? kDriftThresholdRounded : kDriftThresholdTenths;
     auto axis = [&](int drift, char positive, char negative, char& last, int backlash, int rate,
@@ -303,7 +306,7 @@ bool Guider::Correct() {
       s.host.Beep();
       obs_.link.GuideDirection = a.letter;
       obs_.link.GuidePulseMs = a.pulse_ms;
-      GuidePulse(obs_.link, st.guide_interface, s.host, s.clock);
+      if (GuidePulse(obs_.link, st.guide_interface, s.host, s.clock) < 0 && obs_.link.backend) mount_lost = true;
       s.host.Beep();
       if (!pulses.empty()) pulses += ' ';
       pulses += a.letter + std::to_string(a.pulse_ms);
@@ -312,10 +315,18 @@ bool Guider::Correct() {
          st.ra_hysteresis);
     // Some mounts take the second axis's pulse only once the first has settled.
     if (st.direction_change_delay) s.clock.Pause(kDirectionChangeDelayMs);
-    axis(state.DriftY, 'n', 's', state.LastDirectionY, st.dec_backlash, st.dec_pixels_per_sec,
-         st.dec_hysteresis);
+    if (!mount_lost) {
+      axis(state.DriftY, 'n', 's', state.LastDirectionY, st.dec_backlash, st.dec_pixels_per_sec,
+           st.dec_hysteresis);
+    }
   }
   Report(pulses);
+  // An INDI mount that is gone or stuck (already said) ends guiding as a lost star does.
+  if (mount_lost) {
+    obs_.run.SelfGuideNext = false;
+    s.store.SelfGuideNext = 0;
+    return false;
+  }
   return true;
 }
 
@@ -352,8 +363,7 @@ int Guider::Train() {
   GuidePosition p{state.GuideWindowStarX, state.GuideWindowStarY, 0, 0};
   y[0] = p.y;
   auto step = [&](char compass, int ms) {
-    Pulse(compass, ms);
-    return GuideFrame() && FindCentreTwice(p.x, p.y, p);
+    return Pulse(compass, ms) && GuideFrame() && FindCentreTwice(p.x, p.y, p);
   };
   bool ok = step('n', ns_ms);
   if (ok) y[1] = p.y;
@@ -439,6 +449,8 @@ bool Guider::Guide() {
 bool Guider::ControlBoxReady() {
   Session& s = obs_.session;
   TelescopeLink& link = obs_.link;
+  // An INDI mount takes timed guide pulses itself: no control box needed.
+  if (link.backend) return true;
   if (!link.ControlBoxPresent && !link.TelescopeLinkOpen &&
       OpenControlBoxLink(link, s.settings, s.drive, s.host)) {
     ResetControlBox(link, s.host, s.clock);

@@ -195,7 +195,7 @@ class Guider : public SelfGuidedExposure {
   bool GuidingFrame();  // one TakeGuidingFrame, rendered and shown
   bool CorrectionStep();
   bool HalfTimeReadout();
-  void Pulse(char compass_letter, int ms);
+  bool Pulse(char compass_letter, int ms);  // false: an INDI mount could not give it
   void Report(const std::string& pulses);
 
   Observatory& obs_;
