@@ -11,8 +11,8 @@ int ParseCommandLine(const std::vector<std::string>& words, const StepArities& s
   size_t i = 0;
   while (i < words.size() && words[i].rfind("--", 0) == 0) {
     const std::string& option = words[i];
-    if (option == "--help") {
-      line.help = true;
+    if (option == "--help" || option == "--version") {
+      (option == "--help" ? line.help : line.version) = true;
       return 0;
     }
     if (option == "--simulate" || option == "--real-clock") {

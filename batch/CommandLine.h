@@ -24,6 +24,7 @@ struct StepCall {
 struct CommandLine {
   std::filesystem::path root;  // --drive; empty: the default drive folder
   bool help = false;           // --help: print the usage and stop
+  bool version = false;        // --version: print the version and stop
   bool simulate = false;
   bool real_clock = false;
   long seed = 1;

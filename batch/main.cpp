@@ -18,6 +18,7 @@ namespace {
 
 void PrintUsage(std::ostream& out) {
   out << "usage: nyxel-batch [--drive DIR] [--simulate [--seed N] [--real-clock]] STEP...\n"
+         "       nyxel-batch --help | --version\n"
          "  --simulate    the simulated camera and mount instead of the devices; the clock is simulated\n"
          "                (a 10-minute exposure takes no time) unless --real-clock is given\n"
          "  --seed N      the simulated sky (the same seed gives the same pixels)\n"
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
   }
   if (line.help) {
     PrintUsage(std::cout);
+    return 0;
+  }
+  if (line.version) {
+    std::cout << "nyxel-batch " << NYXEL_VERSION << '\n';
     return 0;
   }
   const std::filesystem::path root = line.root;

@@ -8,7 +8,8 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 foreach(f usr/bin/nyxel-batch usr/share/applications/nyxel.desktop usr/share/icons/hicolor/scalable/apps/nyxel.svg
-          usr/share/man/man1/nyxel.1 usr/share/man/man1/nyxel-batch.1 usr/share/doc/nyxel/help/index.html)
+          usr/share/man/man1/nyxel.1.gz usr/share/man/man1/nyxel-batch.1.gz usr/share/doc/nyxel/help/index.html
+          usr/share/doc/nyxel/changelog.gz usr/share/doc/nyxel/copyright)
   if(NOT EXISTS "${STAGE}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
   endif()

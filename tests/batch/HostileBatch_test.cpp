@@ -20,15 +20,16 @@ namespace {
 namespace fs = std::filesystem;
 using test::BatchRun;
 
-// nyxel-batch under bash with `shell` run first (ulimit, trap) and `as` before the program (setpriv).
+// nyxel-batch (or the copy `exe`) under bash with `shell` run first (ulimit, trap) and `as` before the
+// program (setpriv).
 BatchRun RunHostile(const fs::path& drive, const std::string& steps, const std::string& shell = "",
-                    const std::string& as = "") {
+                    const std::string& as = "", const fs::path& exe = NYXEL_BATCH_EXE) {
   test::TempDir tmp;
   const auto out = tmp.path() / "out";
   const auto err = tmp.path() / "err";
   std::string script = shell.empty() ? "" : shell + "; ";
   script +=
-      "exec " + as + " timeout -s KILL 60 " + NYXEL_BATCH_EXE + " --drive '" + drive.string() + "' " + steps;
+      "exec " + as + " timeout -s KILL 60 '" + exe.string() + "' --drive '" + drive.string() + "' " + steps;
   std::string quoted;
   for (char ch : script) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
   const std::string command = "bash -c '" + quoted + "' >'" + out.string() + "' 2>'" + err.string() + "'";
@@ -55,6 +56,60 @@ mode_t ModeOf(const fs::path& p) {
   struct stat st {};
   ::stat(p.c_str(), &st);
   return st.st_mode & 07777;
+}
+
+// Root may write into any folder, so the read-only folder checks run the program as nobody.
+const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+
+// `exe`, or a copy of it in `spare`, that nobody can run. The build may live where only its owner can
+// go (a checkout under /root or in a mode-700 folder); the copy then goes into a folder anyone may
+// enter. Empty when not even that folder can be reached (the temporary folder itself is hidden).
+fs::path RunnableByNobody(const fs::path& exe, const fs::path& spare) {
+  const auto runnable = [](const fs::path& p) {
+    return std::system((kAsNobody + " test -x '" + p.string() + "'").c_str()) == 0;
+  };
+  if (runnable(exe)) return exe;
+  const fs::path copy = spare / exe.filename();
+  std::error_code ec;
+  fs::copy_file(exe, copy, fs::copy_options::overwrite_existing, ec);
+  if (ec || ::chmod(spare.c_str(), 0755) != 0 || ::chmod(copy.c_str(), 0755) != 0) return {};
+  return runnable(copy) ? copy : fs::path();
+}
+
+// Saves into a read-only folder fail, leave the file there as it was and no temporary file behind.
+void ExpectReadOnlyFolderRefusesTheSave(const fs::path& exe) {
+  test::TempDir drive;
+  test::TempDir spare;
+  const std::string d = drive.path().string();
+  ASSERT_EQ(RunHostile(drive.path(), "render " + d + "/a.bmp", "", "", exe).status, 0);
+  const auto bmp = test::ReadBytes(drive.path() / "a.bmp");
+  const fs::path ro = drive.path() / "ro";
+  fs::create_directory(ro);
+  fs::copy_file(drive.path() / "a.bmp", ro / "a.bmp");
+  ::chmod((ro / "a.bmp").c_str(), 0644);
+  std::string as;
+  fs::path run = exe;
+  if (::geteuid() == 0) {
+    as = kAsNobody;
+    run = RunnableByNobody(exe, spare.path());
+    if (run.empty()) {
+      GTEST_SKIP() << "nobody cannot reach a copy of nyxel-batch in " << spare.path()
+                   << " (is the temporary folder hidden?): the read-only folder is not checked";
+    }
+    ASSERT_EQ(::chown(drive.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(std::system(("chown -R 65534:65534 '" + d + "/autosave' '" + d + "/nyxel.bmp'").c_str()), 0);
+  }
+  ASSERT_EQ(::chmod(ro.c_str(), 0555), 0);
+  for (const std::string& steps :
+       {"save-fits " + ro.string() + "/a.bmp", "save " + ro.string() + "/a.bmp",
+        "save-tiff " + ro.string() + "/a.bmp", "render " + ro.string() + "/a.bmp"}) {
+    const BatchRun r = RunHostile(drive.path(), "invert " + steps, "", as, run);
+    EXPECT_EQ(r.status, 1) << steps << ": " << r.err;
+    EXPECT_FALSE(r.err.empty()) << steps;
+    EXPECT_EQ(test::ReadBytes(ro / "a.bmp"), bmp) << steps;
+  }
+  EXPECT_TRUE(Temporaries(drive.path()).empty());
+  ::chmod(ro.c_str(), 0755);
 }
 
 TEST(HostileBatchTest, FifosAreRefusedAtOnce) {
@@ -132,28 +187,18 @@ TEST(HostileBatchTest, ReadOnlyFilesAndFoldersRefuseTheSave) {
   EXPECT_NE(test::ReadBytes(drive.path() / "a.FIT"), fits);
   EXPECT_EQ(ModeOf(drive.path() / "a.FIT"), 0640u);
 
-  // A read-only folder. Root may write into any folder, so then the program runs as nobody.
-  const fs::path ro = drive.path() / "ro";
-  fs::create_directory(ro);
-  fs::copy_file(drive.path() / "a.bmp", ro / "a.bmp");
-  ::chmod((ro / "a.bmp").c_str(), 0644);
-  std::string as;
-  if (::geteuid() == 0) {
-    as = "setpriv --reuid=65534 --regid=65534 --clear-groups";
-    ASSERT_EQ(::chown(drive.path().c_str(), 65534, 65534), 0);
-    ASSERT_EQ(std::system(("chown -R 65534:65534 '" + d + "/autosave' '" + d + "/nyxel.bmp'").c_str()), 0);
-  }
-  ASSERT_EQ(::chmod(ro.c_str(), 0555), 0);
-  for (const std::string& steps :
-       {"save-fits " + ro.string() + "/a.bmp", "save " + ro.string() + "/a.bmp",
-        "save-tiff " + ro.string() + "/a.bmp", "render " + ro.string() + "/a.bmp"}) {
-    r = RunHostile(drive.path(), "invert " + steps, "", as);
-    EXPECT_EQ(r.status, 1) << steps << ": " << r.err;
-    EXPECT_FALSE(r.err.empty()) << steps;
-    EXPECT_EQ(test::ReadBytes(ro / "a.bmp"), bmp) << steps;
-  }
-  EXPECT_TRUE(Temporaries(drive.path()).empty());
-  ::chmod(ro.c_str(), 0755);
+  ExpectReadOnlyFolderRefusesTheSave(NYXEL_BATCH_EXE);
+}
+
+// A build in a folder only its owner may enter (a checkout under /root or a mode-700 folder): as root
+// the read-only folder is still checked, from a copy of the program that nobody can reach.
+TEST(HostileBatchTest, ReadOnlyFolderChecksRunWhereverTheBuildLives) {
+  test::TempDir hidden;
+  ASSERT_EQ(::chmod(hidden.path().c_str(), 0700), 0);
+  const fs::path exe = hidden.path() / "bin" / "nyxel-batch";
+  fs::create_directories(exe.parent_path());
+  fs::copy_file(NYXEL_BATCH_EXE, exe);
+  ExpectReadOnlyFolderRefusesTheSave(exe);
 }
 
 TEST(HostileBatchTest, AFailedDisplayRefreshFailsTheRun) {
