@@ -134,36 +134,6 @@ __attribute__((target("avx2"))) void CombineAvx2(uint8_t* const* planes, const u
 }
 #endif
 
-// The last picture columns again, one pixel at a time, with the columns beyond 509 read mirrored
-// (PictureEdge.h): the detail where the 7 x 7 blur reaches column 510, the median where the 5 x 5
-// window does. The row kernels compute them as if column 510 held picture.
-void AntiAliasRightEdge(const Plane& plane, Plane& detail, Plane& median) {
-  constexpr int kWeights[7][7] = {{0, 1, 2, 3, 2, 1, 0},  {1, 2, 3, 4, 3, 2, 1}, {2, 3, 6, 9, 6, 3, 2},
-                                  {3, 4, 9, 12, 9, 4, 3}, {2, 3, 6, 9, 6, 3, 2}, {1, 2, 3, 4, 3, 2, 1},
-                                  {0, 1, 2, 3, 2, 1, 0}};
-  for (int row = kAntiAliasFirst; row <= kAntiAliasLastRow; ++row) {
-    for (int x = FirstEdgeColumn(3); x <= kAntiAliasLastColumn; ++x) {
-      int sum = 0;
-      for (int dy = 0; dy < 7; ++dy) {
-        for (int dx = 0; dx < 7; ++dx)
-          sum += kWeights[dy][dx] * plane[PixelIndex(row + dy - 3, PictureColumn(x + dx - 3))];
-      }
-      const int blur = std::min(sum / kBlurDivisor, 255);
-      const int value = plane[PixelIndex(row, x)];
-      detail[PixelIndex(row, x)] = static_cast<uint8_t>(blur < value ? value - blur : 0);
-    }
-    for (int x = FirstEdgeColumn(2); x <= kAntiAliasLastColumn; ++x) {
-      std::array<uint8_t, 25> window;
-      int n = 0;
-      for (int dy = -2; dy <= 2; ++dy) {
-        for (int dx = -2; dx <= 2; ++dx) window[n++] = plane[PixelIndex(row + dy, PictureColumn(x + dx))];
-      }
-      std::nth_element(window.begin(), window.begin() + 12, window.end());
-      median[PixelIndex(row, x)] = window[12];
-    }
-  }
-}
-
 // Shifts the rows first..289 of `plane` by h columns, then v rows, reading each pass from `copy`;
 // a source outside the rows or columns leaves the pixel as it was.
 void ShiftPlane(Plane& plane, Plane& copy, int first, int h, int v) {
@@ -239,6 +209,9 @@ void AntiAlias(ImageStore& store, Host& host) {
     CopyPlane(*planes[k], *medians[k]);
     std::fill_n(details[k]->begin(), kFramePixels, 0);
   }
+  // The rows read the mirrored columns beyond the picture; the frame's median copies above keep columns
+  // 510 and 511 as they were, and the last step rewrites the planes from them.
+  const MirroredEdge red_edge(*planes[0]), blue_edge(*planes[1]), green_edge(*planes[2]);
 #ifdef NYXEL_X86
   const bool avx2 = ActiveSimdPath() == SimdPath::kAvx2;
 #endif
@@ -257,7 +230,6 @@ void AntiAlias(ImageStore& store, Host& host) {
     }
     host.ProgressSetPosition((row - kAntiAliasFirst + 1) * 100 / (kAntiAliasLastRow - kAntiAliasFirst + 1));
   }
-  for (int k = 0; k < 3; ++k) AntiAliasRightEdge(*planes[k], *details[k], *medians[k]);
 #ifdef NYXEL_X86
   if (avx2) {
     uint8_t* const out[3] = {planes[0]->data(), planes[1]->data(), planes[2]->data()};

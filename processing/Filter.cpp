@@ -276,60 +276,47 @@ void Unsharp(ImageStore& store, int power) {
   }
 }
 
-// The picture pixels whose window reaches column 510 again, one at a time, reading the mirrored columns
-// (PictureEdge.h). The fast paths above compute them as if column 510 held picture; these few pixels are
-// put right afterwards, so every path gives the same frame.
-void ConvolveRightEdge(ImageStore& store, int r, const int* kernel, int divisor) {
-  const int side = 2 * r + 1;
-  for (int y = FirstRow(store, r); y < kFrameHeight - r; ++y) {
-    for (int x = FirstEdgeColumn(r); x <= LastEdgeColumn(r); ++x) {
-      int32_t sum = 0;
-      for (int ky = 0; ky < side; ++ky) {
-        for (int kx = 0; kx < side; ++kx)
-          sum +=
-              kernel[ky * side + kx] * store.CurrentFrame[PixelIndex(y - r + ky, PictureColumn(x - r + kx))];
-      }
-      store.SecondFrame[PixelIndex(y, x)] = ClampResult(sum / divisor);
-    }
+// Column 510 of a radius-1 filter: its window holds columns 509..511 as they were, not the mirror.
+// Returns the window's nine values row by row.
+std::array<int, 9> Column510Window(const ImageStore& store, const MirroredEdge<Frame>& edge, int y) {
+  std::array<int, 9> w;
+  for (int k = 0; k < 9; ++k) {
+    const int row = y - 1 + k / 3, column = kPictureColumns - 1 + k % 3;
+    w[k] = column < kPictureColumns ? store.CurrentFrame[PixelIndex(row, column)] : edge.Saved(row, column);
+  }
+  return w;
+}
+
+void ConvolveColumn510(ImageStore& store, const MirroredEdge<Frame>& edge, const int* kernel, int divisor) {
+  for (int y = FirstRow(store, 1); y < kFrameHeight - 1; ++y) {
+    const std::array<int, 9> w = Column510Window(store, edge, y);
+    int32_t sum = 0;
+    for (int k = 0; k < 9; ++k) sum += kernel[k] * w[k];
+    store.SecondFrame[PixelIndex(y, kPictureColumns)] = ClampResult(sum / divisor);
   }
 }
 
-void UnsharpRightEdge(ImageStore& store, int r, int power) {
-  const int32_t area = (2 * r + 1) * (2 * r + 1);
-  for (int y = FirstRow(store, r); y < kFrameHeight - 1 - r; ++y) {
-    for (int x = FirstEdgeColumn(r); x <= LastEdgeColumn(r); ++x) {
-      int32_t window = 0;
-      for (int wy = y - r; wy <= y + r; ++wy) {
-        for (int wx = x - r; wx <= x + r; ++wx)
-          window += store.CurrentFrame[PixelIndex(wy, PictureColumn(wx))];
-      }
-      const int32_t pixel = store.CurrentFrame[PixelIndex(y, x)];
-      store.SecondFrame[PixelIndex(y, x)] = ClampResult(pixel + (pixel - window / area) * power);
-    }
+void UnsharpColumn510(ImageStore& store, const MirroredEdge<Frame>& edge, int power) {
+  for (int y = FirstRow(store, 1); y < kFrameHeight - 2; ++y) {
+    const std::array<int, 9> w = Column510Window(store, edge, y);
+    int32_t window = 0;
+    for (const int v : w) window += v;
+    const int32_t pixel = w[4];
+    store.SecondFrame[PixelIndex(y, kPictureColumns)] = ClampResult(pixel + (pixel - window / 9) * power);
   }
 }
 
-void MedianRightEdge(ImageStore& store, int r, int power_tenths) {
-  int values[49];
-  for (int y = FirstRow(store, r); y < kFrameHeight - r; ++y) {
-    for (int x = FirstEdgeColumn(r); x <= LastEdgeColumn(r); ++x) {
-      int n = 0;
-      int lowest = 65000;
-      for (int wy = y - r; wy <= y + r; ++wy) {
-        for (int wx = x - r; wx <= x + r; ++wx) {
-          values[n] = store.CurrentFrame[PixelIndex(wy, PictureColumn(wx))];
-          lowest = std::min(lowest, values[n++]);
-        }
-      }
-      // The n / 2 + 1 largest: the first is the maximum, the last the median.
-      std::nth_element(values, values + n / 2, values + n, std::greater<>());
-      const int median = values[n / 2];
-      const int highest = *std::max_element(values, values + n);
-      const int pixel = store.CurrentFrame[PixelIndex(y, x)];
-      const int threshold = (highest - lowest) * power_tenths / 10;
-      store.SecondFrame[PixelIndex(y, x)] =
-          static_cast<uint16_t>(std::abs(median - pixel) > threshold ? median : pixel);
-    }
+void MedianColumn510(ImageStore& store, const MirroredEdge<Frame>& edge, int power_tenths) {
+  for (int y = FirstRow(store, 1); y < kFrameHeight - 1; ++y) {
+    std::array<int, 9> w = Column510Window(store, edge, y);
+    const int pixel = w[4];
+    const int lowest = std::min(*std::min_element(w.begin(), w.end()), 65000);
+    const int highest = *std::max_element(w.begin(), w.end());
+    std::nth_element(w.begin(), w.begin() + 4, w.end());
+    const int median = w[4];
+    const int threshold = (highest - lowest) * power_tenths / 10;
+    store.SecondFrame[PixelIndex(y, kPictureColumns)] =
+        static_cast<uint16_t>(std::abs(median - pixel) > threshold ? median : pixel);
   }
 }
 
@@ -344,33 +331,36 @@ void ConvolveFrame(ImageStore& store, int radius, int kernel, int divisor) {
   if ((radius != 1 && radius != 2) || kernel < 0 || kernel >= kKernelCount || divisor == 0) return;
   SaveUndo(store);
   CopyFrame(store.CurrentFrame, store.SecondFrame);
-  const auto fixed = [&](int r, int k, int d) { return radius == r && kernel == k && divisor == d; };
-  if (fixed(1, 0, 16)) {
-    ConvolveFixed<1, 0, 16>(store);
-  } else if (fixed(2, 1, 80)) {
+  {  // the mirrored columns go back before the result is copied
+    const MirroredEdge edge(store.CurrentFrame);
+    const auto fixed = [&](int r, int k, int d) { return radius == r && kernel == k && divisor == d; };
+    if (fixed(1, 0, 16)) {
+      ConvolveFixed<1, 0, 16>(store);
+    } else if (fixed(2, 1, 80)) {
 #ifdef NYXEL_X86
-    if (ActiveSimdPath() == SimdPath::kAvx2) {
-      GaussianAvx2(store);
-    } else {
-      GaussianSeparable(store);
-    }
+      if (ActiveSimdPath() == SimdPath::kAvx2) {
+        GaussianAvx2(store);
+      } else {
+        GaussianSeparable(store);
+      }
 #else
-    GaussianSeparable(store);
+      GaussianSeparable(store);
 #endif
-  } else if (fixed(1, 2, 1)) {
-    ConvolveFixed<1, 2, 1>(store);
-  } else if (fixed(2, 3, 1)) {
-    ConvolveFixed<2, 3, 1>(store);
-  } else if (fixed(2, 4, 1)) {
-    ConvolveFixed<2, 4, 1>(store);
-  } else if (fixed(2, 5, 1)) {
-    ConvolveFixed<2, 5, 1>(store);
-  } else if (radius == 1) {
-    Convolve<1>(store, FilterKernels[kernel].data(), divisor);
-  } else {
-    Convolve<2>(store, FilterKernels[kernel].data(), divisor);
+    } else if (fixed(1, 2, 1)) {
+      ConvolveFixed<1, 2, 1>(store);
+    } else if (fixed(2, 3, 1)) {
+      ConvolveFixed<2, 3, 1>(store);
+    } else if (fixed(2, 4, 1)) {
+      ConvolveFixed<2, 4, 1>(store);
+    } else if (fixed(2, 5, 1)) {
+      ConvolveFixed<2, 5, 1>(store);
+    } else if (radius == 1) {
+      Convolve<1>(store, FilterKernels[kernel].data(), divisor);
+    } else {
+      Convolve<2>(store, FilterKernels[kernel].data(), divisor);
+    }
+    if (radius == 1) ConvolveColumn510(store, edge, FilterKernels[kernel].data(), divisor);
   }
-  ConvolveRightEdge(store, radius, FilterKernels[kernel].data(), divisor);
   CopyFrame(store.SecondFrame, store.CurrentFrame);
 }
 
@@ -384,30 +374,33 @@ bool UnsharpMask(ImageStore& store, int radius, int power) {
     CopyPlane(store.BluePlane, store.UndoBlue);
     CopyPlane(store.GreenPlane, store.UndoGreen);
   }
-  switch (radius) {
-    case 1:
-      Unsharp<1>(store, power);
-      break;
-    case 2:
-      Unsharp<2>(store, power);
-      break;
-    case 3:
-      Unsharp<3>(store, power);
-      break;
-    case 4:
-      Unsharp<4>(store, power);
-      break;
-    case 5:
-      Unsharp<5>(store, power);
-      break;
-    case 6:
-      Unsharp<6>(store, power);
-      break;
-    default:
-      Unsharp<7>(store, power);
-      break;
+  {  // the mirrored columns go back before the result is copied
+    const MirroredEdge edge(store.CurrentFrame);
+    switch (radius) {
+      case 1:
+        Unsharp<1>(store, power);
+        break;
+      case 2:
+        Unsharp<2>(store, power);
+        break;
+      case 3:
+        Unsharp<3>(store, power);
+        break;
+      case 4:
+        Unsharp<4>(store, power);
+        break;
+      case 5:
+        Unsharp<5>(store, power);
+        break;
+      case 6:
+        Unsharp<6>(store, power);
+        break;
+      default:
+        Unsharp<7>(store, power);
+        break;
+    }
+    if (radius == 1) UnsharpColumn510(store, edge, power);
   }
-  UnsharpRightEdge(store, radius, power);
   CopyFrame(store.SecondFrame, store.CurrentFrame);
   AddHistoryLine(store.History,
                  "Unsharp Mask : rad " + std::to_string(radius) + " ,power " + std::to_string(power));
@@ -420,18 +413,21 @@ bool MedianFilter(ImageStore& store, int radius, int power_tenths) {
   }
   SaveUndo(store);
   CopyFrame(store.CurrentFrame, store.SecondFrame);
-  switch (radius) {
-    case 1:
-      Median<1>(store, power_tenths);
-      break;
-    case 2:
-      Median<2>(store, power_tenths);
-      break;
-    default:
-      Median<3>(store, power_tenths);
-      break;
+  {  // the mirrored columns go back before the result is copied
+    const MirroredEdge edge(store.CurrentFrame);
+    switch (radius) {
+      case 1:
+        Median<1>(store, power_tenths);
+        break;
+      case 2:
+        Median<2>(store, power_tenths);
+        break;
+      default:
+        Median<3>(store, power_tenths);
+        break;
+    }
+    if (radius == 1) MedianColumn510(store, edge, power_tenths);
   }
-  MedianRightEdge(store, radius, power_tenths);
   CopyFrame(store.SecondFrame, store.CurrentFrame);
   char text[48];
   std::snprintf(text, sizeof text, "Median Filter : rad %d ,power %1.1f", radius, power_tenths / 10.0);
