@@ -278,3 +278,11 @@ SimulatedSky* Rv9Device::Sky() {
 }
 
 }  // namespace nyxel
+
+namespace nyxel {
+
+SimulatedCamera* Rv9Device::SimCamera() {
+  return sim_ ? &sim_->camera : nullptr;
+}
+
+}  // namespace nyxel

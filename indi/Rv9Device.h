@@ -26,6 +26,7 @@ namespace nyxel {
 
 struct Simulation;
 class SimulatedSky;
+class SimulatedCamera;
 
 // Messages the engine would show in a box become the driver's messages to its clients. Any thread may
 // show one; the event loop takes them.
@@ -135,6 +136,7 @@ class Rv9Device {
 
   std::vector<std::string> TakeMessages() { return host_.TakeMessages(); }
   SimulatedSky* Sky();
+  SimulatedCamera* SimCamera();  // for faults a test injects
   Clock& clock() { return clock_; }
   const Settings& settings() const { return session_.settings; }
 

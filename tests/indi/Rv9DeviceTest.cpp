@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "camera/CameraProtocol.h"
@@ -97,6 +98,37 @@ TEST(Rv9Device, SimulatedReadoutsShowTheStarWhereTheyShould) {
   device.Disconnect();
   EXPECT_FALSE(device.Connected());
   EXPECT_EQ(device.Read(ReadoutPlan{}, 100, false).ok, false);
+}
+
+TEST(Rv9Device, FailedReadoutsSayWhyAndWhetherTheCameraHasGone) {
+  struct Case {
+    int read_error;
+    bool window;
+    bool gone;
+    const char* said;
+  };
+  const Case cases[] = {
+      {EIO, false, false, "Error 5 trying to read BlockIO data from USB\n"},
+      {ETIMEDOUT, true, false, "Error 110 trying to read BlockIO data from USB\n"},
+      {ENODEV, false, true, "Error 19 trying to read BlockIO data from USB\n"},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    SimulatedClock clock(1000);
+    Rv9Device device(dir.path(), &clock);
+    std::string message;
+    ASSERT_TRUE(device.Connect(Simulated(), message)) << message;
+    ASSERT_TRUE(device.Read(ReadoutPlan{}, 100, false).ok);
+    const Frame before = device.store().CurrentFrame;
+    device.SimCamera()->read_error = c.read_error;
+    const ReadoutPlan plan = c.window ? PlanReadout(186, 58, 128, 128) : ReadoutPlan{};
+    const Rv9Device::ReadResult r = device.Read(plan, 100, true);
+    EXPECT_FALSE(r.ok) << c.read_error;
+    EXPECT_EQ(r.gone, c.gone) << c.read_error;
+    EXPECT_EQ(device.TakeMessages(), std::vector<std::string>{c.said});
+    EXPECT_TRUE(device.store().CurrentFrame == before) << "a failed read is no picture";
+    EXPECT_EQ(device.store().ColourConverted, 0) << "nor is it synthesised";
+  }
 }
 
 TEST(Rv9Device, GuideRelaysMoveTheSimulatedSky) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -154,9 +155,10 @@ TEST_F(Rv9Server, NoCameraWithoutSimulationThenTheSimulatedCameraEndToEnd) {
   EXPECT_EQ(Get("CCD_INFO.CCD_MAX_Y"), "290");
   EXPECT_EQ(Get("CCD_INFO.CCD_BITSPERPIXEL"), "16");
 
-  // A 2 s exposure: Busy with the seconds left, then the frame.
+  // A 2 s exposure: Busy with the seconds left, then the frame, dated from its start.
   {
     const size_t before = wire_.blobs.size();
+    const std::time_t asked = std::time(nullptr);
     ASSERT_EQ(Set("CCD_EXPOSURE.CCD_EXPOSURE_VALUE=2"), 0);
     EXPECT_TRUE(
         WaitUntil(Q("CCD_EXPOSURE._STATE") + "==2 && " + Q("CCD_EXPOSURE.CCD_EXPOSURE_VALUE") + "<=2", 2));
@@ -168,7 +170,11 @@ TEST_F(Rv9Server, NoCameraWithoutSimulationThenTheSimulatedCameraEndToEnd) {
     EXPECT_EQ(f.axes, (std::vector<long>{510, 290}));
     EXPECT_DOUBLE_EQ(f.exptime, 2);
     EXPECT_EQ(f.instrument, kDevice);
-    EXPECT_EQ(f.date_obs.size(), 23u) << f.date_obs;  // 2026-12-09T12:00:00.000
+    std::tm start{};
+    ASSERT_NE(strptime(f.date_obs.c_str(), "%Y-%m-%dT%H:%M:%S", &start), nullptr) << f.date_obs;
+    const std::time_t started = timegm(&start);
+    EXPECT_GE(started, asked - 1) << f.date_obs;
+    EXPECT_LE(started, asked + 1) << f.date_obs << ": the start, not the end";
     EXPECT_DOUBLE_EQ(std::round(f.xpixsz * 100), 980);
     EXPECT_DOUBLE_EQ(std::round(f.ypixsz * 100), 1260);
     const Star star = FindStar(f);
@@ -182,6 +188,15 @@ TEST_F(Rv9Server, NoCameraWithoutSimulationThenTheSimulatedCameraEndToEnd) {
     ASSERT_TRUE(f.ok) << "frame " << i;
     EXPECT_DOUBLE_EQ(f.exptime, 0.1) << i;
     ASSERT_TRUE(WaitUntil(Q("CCD_EXPOSURE._STATE") + "==1", 2)) << i;
+  }
+
+  // A time no unit takes exactly is rounded to one it does, and EXPTIME says which.
+  {
+    const Fits f = Expose(0.1234);
+    ASSERT_TRUE(f.ok);
+    EXPECT_DOUBLE_EQ(f.exptime, 0.123);
+    wire_.Drain(100ms);
+    EXPECT_TRUE(wire_.SawMessage("Taking 0.123 s"));
   }
 
   // Abort: over at once, and no frame of it ever comes (the next frame is the next exposure's).
