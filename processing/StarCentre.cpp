@@ -1,9 +1,11 @@
 #include "processing/StarCentre.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "core/Geometry.h"
+#include "processing/PictureEdge.h"
 
 namespace nyxel {
 namespace {
@@ -13,11 +15,11 @@ inline constexpr int kTopBin = 4014;
 
 // Background from the most crowded bin (the lowest on ties); a box brighter than bin 4014 almost
 // everywhere has no usable background.
-int Background(std::span<const uint16_t> frame, int stride, int left, int top, int n) {
+int Background(std::span<const uint16_t> frame, int stride, int left, int top, int n, int columns) {
   std::array<int, kBins> bins{};
   for (int r = 0; r < n; ++r) {
     const uint16_t* p = &frame[static_cast<size_t>(top + r) * stride + left];
-    for (int c = 0; c < n; ++c) ++bins[p[c] / 16];
+    for (int c = 0; c < columns; ++c) ++bins[p[c] / 16];
   }
   int f = 0;
   for (int b = 1; b < kBins; ++b) {
@@ -44,12 +46,19 @@ bool FindStarCentre(const ImageStore& store, Host& host, int x, int y, std::span
   const int n = 2 * radius + 1;
   const int left = x - radius;
   const int top = y - radius;
+  // Columns 510 and 511 of a camera frame hold no picture: a box reaching them reads only the
+  // picture's columns (a mark beyond the picture finds nothing there).
+  const int columns = window ? n : std::min(n, kPictureColumns - left);
+  if (columns <= 0) {
+    host.MessageBox(kFindCentreOutside, kFindCentreCaption);
+    return false;
+  }
   int maximum = 0;
   for (int r = 0; r < n; ++r) {
     const uint16_t* p = &frame[static_cast<size_t>(top + r) * width + left];
-    for (int c = 0; c < n; ++c) maximum = p[c] > maximum ? p[c] : maximum;
+    for (int c = 0; c < columns; ++c) maximum = p[c] > maximum ? p[c] : maximum;
   }
-  const int background = Background(frame, width, left, top, n);
+  const int background = Background(frame, width, left, top, n, columns);
   if (maximum <= background) {
     if (!store.SelfGuideNext) host.MessageBox(kFindCentreNothing, kFindCentreCaption);
     return false;
@@ -62,13 +71,13 @@ bool FindStarCentre(const ImageStore& store, Host& host, int x, int y, std::span
   int64_t sum = 0;
   for (int r = 0; r < n; ++r) {
     const uint16_t* p = &frame[static_cast<size_t>(top + r) * width + left];
-    for (int c = 0; c < n; ++c) sum += scaled(p[c]);
+    for (int c = 0; c < columns; ++c) sum += scaled(p[c]);
   }
-  const int64_t mean = sum / (static_cast<int64_t>(n) * n);
+  const int64_t mean = sum / (static_cast<int64_t>(n) * columns);
   int64_t w = 1, sr = 1, sc = 1;
   for (int r = 0; r < n; ++r) {
     const uint16_t* p = &frame[static_cast<size_t>(top + r) * width + left];
-    for (int c = 0; c < n; ++c) {
+    for (int c = 0; c < columns; ++c) {
       const int64_t d = scaled(p[c]) - mean;
       if (d < 1) continue;
       w += d;

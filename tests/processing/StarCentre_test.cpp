@@ -128,6 +128,31 @@ TEST_F(StarCentreTest, BoxesThatJustFitAndBrightBackgrounds) {
   EXPECT_EQ(centre.row, 100);
 }
 
+// Columns 510 and 511 hold no picture: what they hold moves no centre of a star near the right edge.
+TEST_F(StarCentreTest, ColumnsBeyondThePictureMoveNoCentre) {
+  struct Case {
+    double sx;
+    int x, radius;
+  } cases[] = {{507.0, 507, 4}, {508.3, 507, 4}, {505.6, 506, 5}, {509.0, 509, 2}};
+  for (const Case& c : cases) {
+    std::vector<StarCentre> found;
+    for (const int beyond : {0, 1000, 40000, 65535}) {
+      std::vector<uint16_t> image = Star(512, 290, c.sx, 150.0, 1.2, 1000, 20000);
+      for (int r = 0; r < 290; ++r)
+        image[r * 512 + 510] = image[r * 512 + 511] = static_cast<uint16_t>(beyond);
+      StarCentre centre;
+      ASSERT_TRUE(FindStarCentre(*store, host, c.x, 150, image, c.radius, {}, centre))
+          << c.sx << " " << beyond;
+      found.push_back(centre);
+    }
+    for (const StarCentre& f : found) {
+      EXPECT_EQ(f.column, found[0].column) << c.sx;
+      EXPECT_EQ(f.row, 150) << c.sx;
+      EXPECT_LE(std::abs(f.column - static_cast<int>(c.sx + 0.5)), 1) << c.sx;
+    }
+  }
+}
+
 TEST_F(StarCentreTest, SyntheticStarsMatchTheReferenceAndTheirTrueCentres) {
   struct Case {
     bool focus;  // 128 x 128 window, else full frame
