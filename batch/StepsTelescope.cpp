@@ -51,6 +51,7 @@ const RegisterStep kGoto{{"telescope-goto", 2, "m|c|s N", [](StepContext& c, con
                             if (a[0] == "s") {
                               status =
                                   GotoCatalogue(link, c.host, c.session.clock, 's', static_cast<int>(number));
+                              if (link.NoAnswer) return kStepFailed;
                             } else if (!GotoObject(link, c.host, c.session.clock, a[0] == "m" ? number : 0,
                                                    a[0] == "c" ? number : 0, status)) {
                               return kStepFailed;

@@ -41,13 +41,20 @@ int OpenImageFile(Session& session, const std::filesystem::path& file) {
   state.LastOpenName = LowerTitle(title);
   state.LastFolder = file.parent_path();
   state.LastFilterIndex = FilterIndexAfterDialog("", title);
+  ImageStore& store = session.store;
+  // The loader names the picture after the file before it knows whether it will take it.
+  const std::string previous_name = store.CurrentFileName;
   int result = 0;
   {
     BusyCursor busy(session.host);
-    result = LoadImageFile(session.store, session.settings.fits, session.host, file);
+    result = LoadImageFile(store, session.settings.fits, session.host, file);
+    if (result != 0) {
+      // A refused file changes nothing: picture, undo copy, display and caption stay as they were.
+      store.CurrentFileName = previous_name;
+      return result;
+    }
     session.Refresh();
-    // A refused file leaves the image as it was, so the undo copy stays as it was too.
-    if (result == 0) CopyFrame(session.store.CurrentFrame, session.store.UndoFrame);
+    CopyFrame(store.CurrentFrame, store.UndoFrame);
   }
   return result;
 }

@@ -11,7 +11,8 @@ bool GotoObject(TelescopeLink& link, Host& host, Clock& clock, long messier, lon
     host.MessageBox(kObjectOutOfRange, kRangeCaption);
     return false;
   }
-  return true;
+  // A mount that did not answer has been reported by the go-to.
+  return !link.NoAnswer;
 }
 
 bool GotoChecked(TelescopeLink& link, Host& host, Clock& clock, long ra_hours, long ra_minutes,
@@ -23,7 +24,7 @@ bool GotoChecked(TelescopeLink& link, Host& host, Clock& clock, long ra_hours, l
   }
   status = GotoCoordinates(link, host, clock, static_cast<int>(ra_hours), static_cast<int>(ra_minutes),
                            static_cast<int>(dec_degrees), static_cast<int>(dec_minutes));
-  return true;
+  return !link.NoAnswer;
 }
 
 void ShowTelescopeHelp(Host& host) {

@@ -44,9 +44,11 @@ inline constexpr std::string_view kFocusIn = "#:F+#";
 inline constexpr std::string_view kFocusOut = "#:F-#";
 
 // "GoTo Object": a Messier number 1..110 wins, else a CNGC number 1..7815, else the range message and
-// nothing is sent. True when a go-to was sent; `status` gets its status character.
+// nothing is sent. True when a go-to was sent and the telescope answered; `status` gets its status
+// character.
 bool GotoObject(TelescopeLink& link, Host& host, Clock& clock, long messier, long cngc, char& status);
-// "Go To ": hours 0..23, minutes 0..59, degrees -89..89, Dec minutes 0..59, else the message.
+// "Go To ": hours 0..23, minutes 0..59, degrees -89..89, Dec minutes 0..59, else the message. False
+// also when the telescope did not answer (said so).
 bool GotoChecked(TelescopeLink& link, Host& host, Clock& clock, long ra_hours, long ra_minutes,
                  long dec_degrees, long dec_minutes, char& status);
 void ShowTelescopeHelp(Host& host);

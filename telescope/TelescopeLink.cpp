@@ -62,10 +62,16 @@ bool IsDirection(char letter) {
   return BoxByte(letter) != 0;
 }
 
-// The status character and refusal text after "#:MS#", as both go-to commands read them.
-char ReadSlewReply(TelescopeLink& link, SerialPort& port) {
+// The status character and refusal text after "#:MS#", as both go-to commands read them. A far end
+// that sends nothing at all is said so once (each further read would only wait out its time-out).
+char ReadSlewReply(TelescopeLink& link, SerialPort& port, Host& host) {
   link.ReplyText = Read(port, static_cast<int>(kReplyTextLimit));
   const std::string status = Read(port, 1);
+  link.NoAnswer = link.ReplyText.empty() && status.empty();
+  if (link.NoAnswer) {
+    ShowMessage(host, kOwnTextMessage, NoAnswerText(link));
+    return '\0';
+  }
   const char c = status.empty() ? '\0' : status[0];
   if (c != '0') {
     // The telescope explains the refusal.
@@ -79,6 +85,7 @@ bool OpenPortSequence(TelescopeLink& link, const Settings& settings, const Drive
                       bool lx200) {
   SerialPort& port = LinkPort(link, drive);
   link.PortIndex = PortIndex(settings);
+  link.PortName = drive.SerialPort(link.PortIndex + 1).string();
   // The sequence stops at the first refused call: one message says why, not one per later call on
   // the closed port.
   int code = port.Reset(link.PortIndex, kSerialQueueBytes, kSerialQueueBytes);
@@ -250,6 +257,7 @@ int GuidePulse(TelescopeLink& link, char guide_interface, Host& host, Clock& clo
 }
 
 char GotoCatalogue(TelescopeLink& link, Host& host, Clock& clock, char letter, int number) {
+  link.NoAnswer = false;
   if (link.backend) {
     host.Beep();
     return link.backend->GotoCatalogue(letter, number, link.ReplyText);
@@ -268,13 +276,14 @@ char GotoCatalogue(TelescopeLink& link, Host& host, Clock& clock, char letter, i
   host.Beep();
   Send(*port, "#:MS#");
   clock.Pause(1);
-  const char c = ReadSlewReply(link, *port);
-  ReadObjectInfo(link, clock);
+  const char c = ReadSlewReply(link, *port, host);
+  if (!link.NoAnswer) ReadObjectInfo(link, clock);
   return c;
 }
 
 char GotoCoordinates(TelescopeLink& link, Host& host, Clock& clock, int ra_hours, int ra_minutes,
                      int dec_degrees, int dec_minutes) {
+  link.NoAnswer = false;
   if (link.backend) {
     host.Beep();
     return link.backend->GotoCoordinates(ra_hours, ra_minutes, dec_degrees, dec_minutes, link.ReplyText);
@@ -301,7 +310,7 @@ char GotoCoordinates(TelescopeLink& link, Host& host, Clock& clock, int ra_hours
   host.Beep();
   Send(*port, "#:MS#");
   clock.Pause(1);
-  return ReadSlewReply(link, *port);
+  return ReadSlewReply(link, *port, host);
 }
 
 void ReadObjectInfo(TelescopeLink& link, Clock& clock) {
@@ -315,6 +324,11 @@ void ReadObjectInfo(TelescopeLink& link, Clock& clock) {
     Read(*port, static_cast<int>(kReplyTextLimit));
     port->RxClear();
   }
+}
+
+std::string NoAnswerText(const TelescopeLink& link) {
+  return "The telescope did not answer on serial port " + std::to_string(link.PortIndex + 1) + " (" +
+         link.PortName + ")";
 }
 
 void StartSlew(TelescopeLink& link) {

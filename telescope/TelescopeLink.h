@@ -47,6 +47,8 @@ struct TelescopeLink {
   char GuideDirection = 'e';       // the letter actually sent (after drive_directions)
   int GuidePulseMs = 0;
   std::string ReplyText;  // the last reply read, at most 33 characters
+  std::string PortName;   // the device the port was last opened on, for messages
+  bool NoAnswer = false;  // the last exchange that expects a reply got none at all
 
   // The telescope dialog's commands; they survive closing and reopening it.
   std::string SlewRateCommand = "#:RS#";
@@ -83,11 +85,15 @@ int ControlBoxStop(TelescopeLink& link, Host& host);
 int GuidePulse(TelescopeLink& link, char guide_interface, Host& host, Clock& clock);
 
 // Go-to commands; they return the telescope's status character ('0': slewing; 0: none came).
-// letter 'm' Messier, 's' star catalogue, anything else CNGC; number 0..9999.
+// letter 'm' Messier, 's' star catalogue, anything else CNGC; number 0..9999. When nothing at all
+// comes back (a mount that is off, the wrong port) they set NoAnswer and show NoAnswerText; the link
+// stays open for the next try.
 char GotoCatalogue(TelescopeLink& link, Host& host, Clock& clock, char letter, int number);
 char GotoCoordinates(TelescopeLink& link, Host& host, Clock& clock, int ra_hours, int ra_minutes,
                      int dec_degrees, int dec_minutes);
 void ReadObjectInfo(TelescopeLink& link, Clock& clock);
+// "The telescope did not answer on serial port N (device)".
+std::string NoAnswerText(const TelescopeLink& link);
 
 void StartSlew(TelescopeLink& link);
 void StopSlew(TelescopeLink& link);

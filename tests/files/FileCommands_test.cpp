@@ -194,14 +194,46 @@ TEST(FileCommands, FailedSavesAndOpens) {
               std::string(c.text).empty() ? std::vector<std::string>{} : std::vector<std::string>{c.text});
   }
 
-  // A refused open keeps the image and its undo copy.
-  s.store.CurrentFrame.fill(10);
-  s.store.UndoFrame.fill(20);
-  f.host.Clear();
-  EXPECT_EQ(OpenImageFile(s, blocker), 12);
-  EXPECT_EQ(s.store.CurrentFrame[0], 10);
-  EXPECT_EQ(s.store.UndoFrame[0], 20);
-  EXPECT_EQ(f.host.caption, "Nyxel - file");
+  // A refused open changes nothing: image, planes, undo copy, name, caption and the bitmap on disk.
+  const auto text_file = f.dir.path() / "notes.txt";
+  test::WriteBytes(text_file, std::vector<uint8_t>(40, 'a'));
+  std::vector<uint8_t> bad_fits(kFitsMonoLength, ' ');  // a FITS length without a FITS header
+  const auto fits_length = f.dir.path() / "bad.fit";
+  test::WriteBytes(fits_length, bad_fits);
+  struct OpenCase {
+    std::filesystem::path file;
+    int result;
+    const char* text;
+  };
+  for (const OpenCase& c :
+       {OpenCase{blocker, 12, "You didn't choose a valid RV File"},
+        OpenCase{text_file, 12, "You didn't choose a valid RV File"},
+        OpenCase{f.dir.path() / "missing", 11, "Failed to Open RV File"},
+        OpenCase{f.dir.path(), 11, "Failed to Open RV File"},
+        OpenCase{fits_length, 14, "Unable to load FITS file, File was not saved by this program"}}) {
+    s.store.CurrentFrame.fill(10);
+    s.store.UndoFrame.fill(20);
+    s.store.RedPlane.fill(7);
+    s.store.ColourConverted = 1;
+    s.store.CurrentFileName = "m42.fit";
+    ASSERT_EQ(s.Refresh(), 0);
+    const auto bitmap = ReadBytes(DisplayBitmapFile(s.store, s.drive));
+    f.host.Clear();
+    f.host.caption = "Nyxel - m42.fit";
+    EXPECT_EQ(OpenImageFile(s, c.file), c.result) << c.file;
+    EXPECT_EQ(f.host.Texts(), std::vector<std::string>{c.text}) << c.file;
+    EXPECT_EQ(s.store.CurrentFrame[0], 10);
+    EXPECT_EQ(s.store.UndoFrame[0], 20);
+    EXPECT_EQ(s.store.RedPlane[0], 7);
+    EXPECT_EQ(s.store.ColourConverted, 1);
+    EXPECT_EQ(s.store.CurrentFileName, "m42.fit") << c.file;
+    EXPECT_EQ(f.host.caption, "Nyxel - m42.fit") << c.file;
+    EXPECT_EQ(ReadBytes(DisplayBitmapFile(s.store, s.drive)), bitmap) << c.file;
+    // The next refresh still names the picture, not the refused file.
+    s.Refresh();
+    EXPECT_EQ(f.host.caption, "Nyxel - m42.fit") << c.file;
+  }
+  s.store.ColourConverted = 0;
 
   EXPECT_EQ(DarkFramePath(s), f.dir.path() / "dark.def");
   s.files.DarkFrameFile = "/tmp/other.def";
