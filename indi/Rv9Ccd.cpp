@@ -242,8 +242,10 @@ void Rv9Ccd::BeginReadout() {
   const ReadoutPlan plan = readout_;
   const int exposure_ms = plan_.ms;
   const bool colour = colour_read_;
+  read_done_ = false;
   worker_ = std::thread([this, plan, exposure_ms, colour] {
     result_ = device_.Read(plan, exposure_ms, colour);
+    read_done_ = true;
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t put = write(wake_fd_, &one, sizeof one);
   });
@@ -264,7 +266,8 @@ void Rv9Ccd::LogDeviceMessages() {
 }
 
 void Rv9Ccd::ReadDone() {
-  if (phase_ != Phase::Reading || !worker_.joinable()) return;
+  // A wake-up left over from a readout that Disconnect waited for is not this one's.
+  if (phase_ != Phase::Reading || !read_done_) return;
   JoinWorker();
   phase_ = Phase::Idle;
   // With DEBUG on, a client can time what follows the readout (bench/indi_driver.cpp does).

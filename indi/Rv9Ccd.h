@@ -73,6 +73,7 @@ class Rv9Ccd : public INDI::CCD {
   double pending_start_ = -1;  // an exposure asked for while an aborted readout finishes
   std::thread worker_;
   Rv9Device::ReadResult result_;  // written by the worker before it signals
+  std::atomic<bool> read_done_{false};
   int wake_fd_ = -1;
   int wake_callback_ = -1;
 

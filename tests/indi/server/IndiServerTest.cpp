@@ -1,7 +1,9 @@
 // indi_rv9_ccd under a real indiserver, in simulation, driven by INDI's own command-line clients; a raw
 // client takes the BLOBs, which cfitsio (a strict reader) opens.
+#include <fcntl.h>
 #include <fitsio.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -140,11 +142,25 @@ class Rv9Server : public ::testing::Test {
 };
 
 TEST_F(Rv9Server, NoCameraWithoutSimulationThenTheSimulatedCameraEndToEnd) {
+  // The window has the camera (its lock in the drive folder): connecting says so.
+  {
+    const std::filesystem::path lock = home_.path() / "Nyxel" / "rv9.lock";
+    std::filesystem::create_directories(lock.parent_path());
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const std::string holder = "nyxel, process 4242\n";
+    ASSERT_EQ(::write(fd, holder.data(), holder.size()), static_cast<ssize_t>(holder.size()));
+    ASSERT_EQ(Set("CONNECTION.CONNECT=On"), 0);
+    EXPECT_TRUE(WaitUntil(Q("CONNECTION._STATE") + "==3", 5));
+    EXPECT_TRUE(wire_.WaitForMessage("The camera is in use by nyxel, process 4242", 3s));
+    ::close(fd);
+  }
+
   // No camera on USB: Alert and the message, and the driver still there.
   ASSERT_EQ(Set("CONNECTION.CONNECT=On"), 0);
   ASSERT_TRUE(WaitUntil(Q("CONNECTION._STATE") + "==3", 5));
-  wire_.Drain(300ms);
-  EXPECT_TRUE(wire_.SawMessage("No camera found on USB"));
+  EXPECT_TRUE(wire_.WaitForMessage("No camera found on USB", 3s));
   EXPECT_TRUE(server_.DriverAlive());
   EXPECT_EQ(Get("DRIVER_INFO.DRIVER_NAME"), kDevice);
 
@@ -195,8 +211,7 @@ TEST_F(Rv9Server, NoCameraWithoutSimulationThenTheSimulatedCameraEndToEnd) {
     const Fits f = Expose(0.1234);
     ASSERT_TRUE(f.ok);
     EXPECT_DOUBLE_EQ(f.exptime, 0.123);
-    wire_.Drain(100ms);
-    EXPECT_TRUE(wire_.SawMessage("Taking 0.123 s"));
+    EXPECT_TRUE(wire_.WaitForMessage("Taking 0.123 s", 1s));
   }
 
   // Abort: over at once, and no frame of it ever comes (the next frame is the next exposure's).

@@ -209,6 +209,12 @@ bool IndiWire::WaitForBlobs(size_t count, std::chrono::milliseconds limit) {
   return blobs.size() >= count;
 }
 
+bool IndiWire::WaitForMessage(const std::string& part, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!SawMessage(part) && std::chrono::steady_clock::now() < end) Drain(std::chrono::milliseconds(50));
+  return SawMessage(part);
+}
+
 bool IndiWire::SawMessage(const std::string& part) const {
   for (const std::string& m : messages)
     if (m.find(part) != std::string::npos) return true;

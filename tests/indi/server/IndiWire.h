@@ -52,6 +52,8 @@ class IndiWire {
   // Takes what has come so far, waiting at most this long.
   void Drain(std::chrono::milliseconds limit);
   bool SawMessage(const std::string& part) const;
+  // Takes what comes until a message with `part` has come or the time is up.
+  bool WaitForMessage(const std::string& part, std::chrono::milliseconds limit);
 
   using Time = std::chrono::steady_clock::time_point;
   std::vector<Blob> blobs;
