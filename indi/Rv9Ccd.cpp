@@ -185,6 +185,10 @@ bool Rv9Ccd::StartExposure(float duration) {
     LOG_ERROR("An exposure is already under way");
     return false;
   }
+  // A bias frame may be asked for with no exposure at all: the shortest the camera takes is the nearest.
+  if (PrimaryCCD.getFrameType() == INDI::CCDChip::BIAS_FRAME && duration < kShortestExposureS) {
+    duration = static_cast<float>(kShortestExposureS);
+  }
   if (!PlanExposure(duration, plan_)) {
     LOGF_ERROR("The RV9 takes 0.001 s to 90 minutes, not %g s", duration);
     return false;

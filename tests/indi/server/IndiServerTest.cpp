@@ -214,6 +214,15 @@ TEST_F(Rv9Server, NoCameraWithoutSimulationThenTheSimulatedCameraEndToEnd) {
     EXPECT_TRUE(wire_.WaitForMessage("Taking 0.123 s", 1s));
   }
 
+  // A bias frame asked for with no exposure takes the shortest there is.
+  ASSERT_EQ(Set("CCD_FRAME_TYPE.FRAME_BIAS=On"), 0);
+  {
+    const Fits f = Expose(0);
+    ASSERT_TRUE(f.ok);
+    EXPECT_DOUBLE_EQ(f.exptime, 0.001);
+  }
+  ASSERT_EQ(Set("CCD_FRAME_TYPE.FRAME_LIGHT=On"), 0);
+
   // Abort: over at once, and no frame of it ever comes (the next frame is the next exposure's).
   {
     const size_t before = wire_.blobs.size();
