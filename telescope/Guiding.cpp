@@ -27,6 +27,7 @@ struct RunningGuard {
 constexpr int kMessageSettingsSave = 21;
 constexpr int kFirstTrainingPulseMs = 50;
 constexpr int kProgressMiddle = 50;  // percent
+constexpr int kFarTravel = 1000000;  // thousandths: more than any gear's play
 
 std::string Format(const char* format, int a, int b) {
   char text[128];
@@ -84,27 +85,83 @@ GuideWindowPlacement PlaceGuideWindowFor(int x, int y) {
   return p;
 }
 
+namespace {
+
+// The play from one axis's pulses out (1, 2) and back (3, 4), in tenths. The first pulse back fell
+// short by the play and the second went the whole way: their difference leaves a steady drift out.
+// A play larger than one pulse swallows the first pulse whole and part of the second: then the way
+// back fell short of two clean pulses out by the play. Noise can make either a little negative.
+int PlayTenths(const int (&p)[5]) {
+  constexpr int kMoved = 5;  // half a pixel: the first pulse back moved the star
+  const int out = std::abs(p[2] - p[1]);
+  const int back1 = std::abs(p[3] - p[2]), back2 = std::abs(p[4] - p[3]);
+  return std::max(back1 >= kMoved ? back2 - back1 : 2 * out - back1 - back2, 0);
+}
+
+}  // namespace
+
 TrainingResult TrainingResults(int training_time, const int (&x)[5], const int (&y)[5]) {
   const int t = std::max(training_time, 1);
+  // Tenths to whole pixels, to the nearest.
+  auto whole = [](int tenths, int divisor) { return (tenths + 5 * divisor) / (10 * divisor); };
   TrainingResult r;
-  r.ra_pixels_per_sec = (std::abs(x[3] - x[4]) + std::abs(x[1] - x[2])) / (2 * t);
-  r.ra_backlash = (std::abs(x[0] - x[4]) + std::abs(x[1] - x[3])) / (2 * t);
-  r.dec_pixels_per_sec = std::max(std::abs(y[3] - y[4]), std::abs(y[1] - y[2])) / t;
-  r.dec_backlash = std::max(std::abs(y[0] - y[4]), std::abs(y[1] - y[3])) / t;
+  r.ra_pixels_per_sec = whole(std::abs(x[3] - x[4]) + std::abs(x[1] - x[2]), 2 * t);
+  r.dec_pixels_per_sec = whole(std::max(std::abs(y[3] - y[4]), std::abs(y[1] - y[2])), t);
+  r.ra_backlash = whole(PlayTenths(x), 1);
+  r.dec_backlash = whole(PlayTenths(y), 1);
   return r;
 }
 
-AxisPulse PlanAxisPulse(int drift, char positive_letter, char negative_letter, char& last_direction,
-                        int backlash, int pixels_per_sec, int hysteresis) {
+AxisPulse PlanAxisPulse(int drift, char positive_letter, char negative_letter, AxisBacklash& b, int backlash,
+                        int pixels_per_sec, int hysteresis, int threshold) {
+  const int setting = std::max(backlash, 0) * 1000;
+  // A new setting (training, or typed) is believed again in full.
+  if (b.setting != setting) {
+    b.setting = setting;
+    b.estimate = setting;
+  }
+  const int sign = drift > 0 ? 1 : drift < 0 ? -1 : 0;
+  if (b.judge != 0) {
+    if (sign == -b.judge) {
+      // The star crossed the reference: the gear had engaged, and the play was smaller than what was
+      // sent by the overshoot. Learn it only where the play was not limited by the travel before.
+      if (std::abs(drift) > kOvershootNoise && !b.capped) b.estimate = std::max(b.sent - std::abs(drift), 0);
+      b.owed = 0;
+    } else if (b.owed == 0 && std::abs(drift) > kOvershootNoise && !b.capped) {
+      // The whole compensation left the star short: more play than believed, up to the setting.
+      b.estimate = std::min(b.estimate + std::abs(drift), b.setting);
+    }
+    // Not crossed with compensation still owed: the play swallowed that step; the rest goes next.
+    b.judge = 0;
+  }
   AxisPulse a;
-  a.letter = drift > 0 ? positive_letter : negative_letter;
-  // After a reversal the gears must first take up their slack: that many pixels more, same way.
-  if (a.letter != last_direction) drift += (drift > 0 ? 1 : -1) * backlash * 1000;
-  last_direction = a.letter;
-  a.drift = drift;
+  if (std::abs(drift) <= threshold) return a;
+  a.letter = sign > 0 ? positive_letter : negative_letter;
+  if (a.letter != b.last_direction) {
+    // A reversal: the gear crosses its play first, but never more of it than it drove the other way.
+    const bool known = b.last_direction != 0;
+    b.owed = known ? std::min(b.estimate, b.travel) : b.estimate;
+    b.capped = known && b.travel < b.estimate;
+    b.sent = 0;
+    b.travel = 0;
+    b.last_direction = a.letter;
+  }
+  // The first pulse of a reversal carries at most a step of the play; once the star shows it did
+  // not move, the rest follows.
+  const int compensation = b.sent == 0 ? std::min(b.owed, kBacklashFirstStep) : b.owed;
+  a.compensation = compensation;
+  a.drift = drift + sign * compensation;
   // A rate of 0 (a settings file from elsewhere) would divide by zero; training never leaves one.
   const int rate = pixels_per_sec > 0 ? pixels_per_sec : 1;
-  a.pulse_ms = std::abs(drift / rate) - hysteresis * 100;
+  a.pulse_ms = std::abs(a.drift / rate) - hysteresis * 100;
+  if (a.pulse_ms < 1) {
+    a.compensation = 0;  // nothing is sent: the play is still owed
+    return a;
+  }
+  b.owed -= compensation;
+  b.sent += compensation;
+  b.judge = compensation > 0 ? sign : 0;
+  b.travel = std::min(b.travel + std::abs(a.drift), kFarTravel);
   return a;
 }
 
@@ -297,27 +354,25 @@ bool Guider::Correct() {
   bool mount_lost = false;
   if (std::abs(state.DriftX) <= kDriftTooLarge && std::abs(state.DriftY) <= kDriftTooLarge) {
     const int threshold = st.ignore_small_drift ? kDriftThresholdRounded : kDriftThresholdTenths;
-    auto axis = [&](int drift, char positive, char negative, char& last, int backlash, int rate,
+    auto axis = [&](int drift, char positive, char negative, AxisBacklash& b, int backlash, int rate,
                     int hysteresis) {
-      if (std::abs(drift) <= threshold) return;
-      const AxisPulse a = PlanAxisPulse(drift, DriveLetter(st, positive), DriveLetter(st, negative), last,
-                                        backlash, rate, hysteresis);
-      if (a.pulse_ms < 1) return;
+      const AxisPulse a = PlanAxisPulse(drift, DriveLetter(st, positive), DriveLetter(st, negative), b,
+                                        backlash, rate, hysteresis, threshold);
+      if (a.letter == 0 || a.pulse_ms < 1) return;
       s.host.Beep();
       obs_.link.GuideDirection = a.letter;
       obs_.link.GuidePulseMs = a.pulse_ms;
-      if (GuidePulse(obs_.link, st.guide_interface, s.host, s.clock) < 0 && obs_.link.backend) mount_lost = true;
+      if (GuidePulse(obs_.link, st.guide_interface, s.host, s.clock) < 0 && obs_.link.backend)
+        mount_lost = true;
       s.host.Beep();
       if (!pulses.empty()) pulses += ' ';
       pulses += a.letter + std::to_string(a.pulse_ms);
     };
-    axis(state.DriftX, 'e', 'w', state.LastDirectionX, st.ra_backlash, st.ra_pixels_per_sec,
-         st.ra_hysteresis);
+    axis(state.DriftX, 'e', 'w', state.AxisX, st.ra_backlash, st.ra_pixels_per_sec, st.ra_hysteresis);
     // Some mounts take the second axis's pulse only once the first has settled.
     if (st.direction_change_delay) s.clock.Pause(kDirectionChangeDelayMs);
     if (!mount_lost) {
-      axis(state.DriftY, 'n', 's', state.LastDirectionY, st.dec_backlash, st.dec_pixels_per_sec,
-           st.dec_hysteresis);
+      axis(state.DriftY, 'n', 's', state.AxisY, st.dec_backlash, st.dec_pixels_per_sec, st.dec_hysteresis);
     }
   }
   Report(pulses);
@@ -359,31 +414,35 @@ int Guider::Train() {
   const int t = std::max<int>(st.guide_training_time, 1);
   const int ns_ms = t * 1000 - st.dec_hysteresis * 100;
   const int ew_ms = t * 1000 - st.ra_hysteresis * 100;
+  // Positions in tenths of a pixel: a whole-pixel centre rounds a star sitting near a half into a
+  // pixel of motion that never happened.
   int x[5] = {}, y[5] = {};
   GuidePosition p{state.GuideWindowStarX, state.GuideWindowStarY, 0, 0};
-  y[0] = p.y;
+  auto tx = [&p] { return p.x * 10 + p.x_tenths; };
+  auto ty = [&p] { return p.y * 10 + p.y_tenths; };
+  y[0] = ty();
   auto step = [&](char compass, int ms) {
     return Pulse(compass, ms) && GuideFrame() && FindCentreTwice(p.x, p.y, p);
   };
   bool ok = step('n', ns_ms);
-  if (ok) y[1] = p.y;
+  if (ok) y[1] = ty();
   ok = ok && step('n', ns_ms);
-  if (ok) y[2] = p.y;
+  if (ok) y[2] = ty();
   ok = ok && step('s', ns_ms);
-  if (ok) y[3] = p.y;
+  if (ok) y[3] = ty();
   ok = ok && step('s', ns_ms);
   if (ok) {
-    y[4] = p.y;
-    x[0] = p.x;
+    y[4] = ty();
+    x[0] = tx();
   }
   ok = ok && step('e', ew_ms);
-  if (ok) x[1] = p.x;
+  if (ok) x[1] = tx();
   ok = ok && step('e', ew_ms);
-  if (ok) x[2] = p.x;
+  if (ok) x[2] = tx();
   ok = ok && step('w', ew_ms);
-  if (ok) x[3] = p.x;
+  if (ok) x[3] = tx();
   ok = ok && step('w', ew_ms);
-  if (ok) x[4] = p.x;
+  if (ok) x[4] = tx();
   picture.Restore(s.store);
   s.Refresh();
   DefaultFocusFrameCentre(obs_.camera);
@@ -399,6 +458,14 @@ int Guider::Train() {
   st.dec_pixels_per_sec = static_cast<int16_t>(std::max(r.dec_pixels_per_sec, 1));
   st.ra_backlash = static_cast<int16_t>(r.ra_backlash);
   st.dec_backlash = static_cast<int16_t>(r.dec_backlash);
+  // Training ended driving west and south with the gears engaged: guiding starts from there and
+  // believes the new backlash in full.
+  state.AxisX = {};
+  state.AxisX.last_direction = DriveLetter(st, 'w');
+  state.AxisX.travel = kFarTravel;
+  state.AxisY = {};
+  state.AxisY.last_direction = DriveLetter(st, 's');
+  state.AxisY.travel = kFarTravel;
   if (SaveSettings(st, s.drive) != 0) ShowMessage(s.host, kMessageSettingsSave);
   obs_.picked.GuideStarPicked = false;
   return 0;

@@ -74,6 +74,18 @@ struct GuideFrameReport {
   std::string pulses;
 };
 
+// One axis's backlash bookkeeping from frame to frame (all distances in thousandths of a pixel).
+struct AxisBacklash {
+  char last_direction = 0;  // letter of the last correction (0: none yet)
+  int travel = 0;           // driven in last_direction since it was taken up
+  int owed = 0;             // compensation this reversal still owes
+  int sent = 0;             // compensation sent since the reversal
+  bool capped = false;      // the reversal's play was limited by the travel before it: it teaches nothing
+  int judge = 0;            // sign of the last compensated pulse; the next frame judges it (0: none)
+  int estimate = 0;         // the play guiding believes in, never above the setting
+  int setting = -1;         // the backlash setting the estimate belongs to
+};
+
 // The guiding state of a running program.
 struct GuideState {
   bool PickMode = false;           // clicks in the picture pick the guide star
@@ -86,8 +98,8 @@ struct GuideState {
   int GuidingFrameCount = 0;
   int GuidingFramesForDark = 0;
   bool TrainedOnce = false;  // the control box's first-training pulses have been sent
-  // The last correction's direction letter per axis (0: none yet).
-  char LastDirectionX = 0, LastDirectionY = 0;
+  // Each axis's last correction and what guiding has learnt of its play.
+  AxisBacklash AxisX, AxisY;
   // The picked star's centre, saved when the guide window is placed.
   bool CentreSaved = false;
   int SavedStarX = 0, SavedStarY = 0;
@@ -108,23 +120,34 @@ struct GuideWindowPlacement {
 };
 GuideWindowPlacement PlaceGuideWindowFor(int x, int y);
 
-// Training's results from the noted positions (x0..x4 east-west, y0..y4 north-south) and T seconds.
+// Training's results from the noted positions in tenths of a pixel (x0..x4 east-west, y0..y4
+// north-south) and T seconds, each rounded to a whole pixel. Only the second pulse of each pair counts
+// for the rate and the backlash: the gear's side before the first pulse is not known, and the
+// difference of two equal pulses in one direction leaves a steady drift out.
 struct TrainingResult {
   int ra_pixels_per_sec = 0, dec_pixels_per_sec = 0;
   int ra_backlash = 0, dec_backlash = 0;
 };
-TrainingResult TrainingResults(int training_time, const int (&x)[5], const int (&y)[5]);
+TrainingResult TrainingResults(int training_time, const int (&x_tenths)[5], const int (&y_tenths)[5]);
+
+// A compensation is first tried this far (a star that then moves past the reference shows the play
+// to be smaller, before a whole wrong backlash is sent); a crossing by more than the noise counts.
+inline constexpr int kBacklashFirstStep = 500;
+inline constexpr int kOvershootNoise = 150;
 
 // One axis of a guide correction: the direction letter (0: no correction) and the pulse length.
-// `drift` is the axis's drift in thousandths; on a change of direction the backlash (whole pixels)
-// is added to it in its own direction. `last_direction` is updated.
+// `drift` is the axis's drift in thousandths; after a reversal the play (whole pixels of `backlash`
+// at most, and never more than was driven the other way) is added to it in its own direction, once
+// per reversal. The frame after a compensated pulse judges it: a star that crossed the reference
+// lowers the estimate by as much. `threshold`: drifts up to it get no pulse.
 struct AxisPulse {
   char letter = 0;
   int pulse_ms = 0;
-  int drift = 0;  // with the backlash added
+  int drift = 0;         // with the compensation added
+  int compensation = 0;  // thousandths added for the play
 };
-AxisPulse PlanAxisPulse(int drift, char positive_letter, char negative_letter, char& last_direction,
-                        int backlash, int pixels_per_sec, int hysteresis);
+AxisPulse PlanAxisPulse(int drift, char positive_letter, char negative_letter, AxisBacklash& axis,
+                        int backlash, int pixels_per_sec, int hysteresis, int threshold);
 
 // Drift in thousandths of a pixel of `star` from the reference, kept to 16 bits.
 int16_t DriftOf(int ref, int ref_tenths, int position, int tenths);

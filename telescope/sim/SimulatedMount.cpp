@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <numbers>
+
+#include "telescope/Catalogue.h"
 
 namespace nyxel {
 namespace {
@@ -196,10 +199,13 @@ void SimulatedMount::Update() {
   const int32_t elapsed = ElapsedMs(now, last_update_);
   if (elapsed <= 0) return;
   const double dt = elapsed / 1000.0;
-  // North-south motion after a reversal first takes up the backlash: the sky gives that much back.
-  if (motion_y_ != 0 && dec_slack_ > 0) {
-    const double taken = std::min(dec_slack_, std::abs(motion_y_) * dt);
-    dec_slack_ -= taken;
+  // North-south motion inside the dead band moves the drive but not the telescope: the sky gives
+  // that much back.
+  if (motion_y_ != 0) {
+    const double moved = std::abs(motion_y_) * dt;
+    const double room = motion_y_ > 0 ? options_.dec_backlash - dec_play_ : dec_play_;
+    const double taken = std::clamp(std::min(room, moved), 0.0, moved);
+    dec_play_ += Sign(motion_y_) * taken;
     sky_.MovePointing(0, -Sign(motion_y_) * taken);
   }
   // The periodic error is exact here and linear in between.
@@ -255,7 +261,10 @@ void SimulatedMount::SetGuideRates(double x_pixels_per_s, double y_pixels_per_s)
 
 void SimulatedMount::SetDecBacklash(double pixels) {
   Update();
-  options_.dec_backlash = pixels;
+  // A drive against the northern flank stays there; elsewhere it keeps its place in the new band.
+  const bool north = options_.dec_backlash > 0 ? dec_play_ >= options_.dec_backlash : dec_last_ > 0;
+  options_.dec_backlash = std::max(pixels, 0.0);
+  dec_play_ = north ? options_.dec_backlash : std::min(dec_play_, options_.dec_backlash);
 }
 
 void SimulatedMount::SetMirror(bool on) {
@@ -284,10 +293,10 @@ void SimulatedMount::SetMotion() {
   x += (((relays_ & 1) ? 1 : 0) - ((relays_ & 8) ? 1 : 0)) * options_.guide_rate_x;
   y += (((relays_ & 2) ? 1 : 0) - ((relays_ & 4) ? 1 : 0)) * options_.guide_rate_y;
   if (options_.mirror) x = -x;
-  const int dir = Sign(y);
-  if (dir != 0 && dir != dec_direction_) {
-    if (dec_direction_ != 0) dec_slack_ = options_.dec_backlash;
-    dec_direction_ = dir;
+  if (y != 0) dec_last_ = Sign(y);
+  if (y != 0 && !dec_engaged_) {
+    dec_play_ = y > 0 ? options_.dec_backlash : 0;
+    dec_engaged_ = true;
   }
   if (x == motion_x_ && y == motion_y_) return;
   const SkyOffset d = sky_.Drift();
@@ -321,6 +330,16 @@ void SimulatedMount::Byte(uint8_t byte) {
 }
 
 void SimulatedMount::Place(char letter, int number, int& ra_minutes, int& dec_degrees) {
+  // Messier objects (J2000, as the program ships them) and planets where the program's catalogue has
+  // them; anything else lands somewhere of its own.
+  std::optional<SkyPosition> known;
+  if (letter == 'm') known = MessierJ2000(number);
+  if (letter == 's') known = PlanetOfDate(number, JulianDay(std::time(nullptr)));
+  if (known) {
+    ra_minutes = static_cast<int>(std::lround(known->ra_hours * 60)) % 1440;
+    dec_degrees = static_cast<int>(known->dec_degrees);
+    return;
+  }
   ra_minutes = (number * 97 + letter * 13) % 1440;
   dec_degrees = (number * 61 + letter * 7) % 131 - 50;
 }

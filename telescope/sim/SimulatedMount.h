@@ -2,8 +2,9 @@
 // An LX200 mount and a guider control box in one, at the far end of the serial layer: it parses the
 // commands and relay bytes, answers as a mount does and moves the simulated sky the camera sees. East
 // moves the star to +x on the chip and north to +y (the mirror option reverses x); guide pulses and
-// relay closures move at the guide rate, manual moves at the four rates, declination takes up its
-// backlash after each reversal, and the mount may drift with a little periodic error.
+// relay closures move at the guide rate, manual moves at the four rates, declination has play in its
+// gears (a reversal first crosses the dead band, as far as the drive has moved into it), and the mount
+// may drift with a little periodic error.
 //
 // Reached in-process (it is a SerialPort itself: tests see every call with its clock time) or through
 // a pseudo-terminal (PtyMount), where the program's real serial port talks to it.
@@ -124,9 +125,12 @@ class SimulatedMount : public SerialPort {
   uint8_t relays_ = 0;      // closed relay directions
 
   double motion_x_ = 0, motion_y_ = 0;  // the mount's own motion in the sky's drift
-  int dec_direction_ = 0;               // sign of the last north-south motion
-  double dec_slack_ = 0;                // backlash still to take up
-  double periodic_rate_ = 0;            // the periodic error's part of the drift
+  // Declination play: the drive's position inside its gear's dead band, 0 against the southern flank,
+  // dec_backlash against the northern one. The band is taken up only as far as the drive moves.
+  double dec_play_ = 0;
+  bool dec_engaged_ = false;  // the first motion finds the gear engaged
+  int dec_last_ = 0;          // sign of the last north-south motion
+  double periodic_rate_ = 0;  // the periodic error's part of the drift
   uint32_t last_update_ = 0;
 
   char focus_speed_ = 'S';

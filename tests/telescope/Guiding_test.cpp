@@ -83,8 +83,9 @@ struct GuideRig {
   SkyOffset StarNow() { return sky.StarPosition(sky.BrightStar(), clock.NowMs()); }
   // Guides stand-alone for `seconds` of clock time, sampling the star's error from where it stood when
   // the reference was taken. Returns the samples.
-  std::vector<double> GuideFor(int seconds, bool guided) {
+  std::vector<double> GuideFor(int seconds, bool guided, std::vector<uint32_t>* at = nullptr) {
     std::vector<double> errors;
+    const uint32_t begin = clock.NowMs();
     const uint32_t end = clock.NowMs() + static_cast<uint32_t>(seconds) * 1000u;
     bool have_start = false;
     SkyOffset start{};
@@ -96,6 +97,7 @@ struct GuideRig {
         have_start = true;
       }
       errors.push_back(std::hypot(p.x - start.x, p.y - start.y));
+      if (at) at->push_back(clock.NowMs() - begin);
     };
     if (!guided) {
       while (ElapsedMs(clock.NowMs(), end) < 0) {
@@ -175,23 +177,39 @@ TEST(Guiding, WindowPlacementAndTrainingFormulas) {
     }
   }
 
+  // Positions in tenths of a pixel.
   struct Training {
     int t;
     int x[5], y[5];
     TrainingResult expected;
   };
   const std::vector<Training> trainings = {
-      {2, {100, 106, 112, 106, 100}, {64, 64, 64, 64, 64}, {3, 0, 0, 0}},
-      {1, {66, 71, 76, 71, 66}, {64, 68, 72, 70, 66}, {5, 4, 0, 2}},
-      {2, {66, 76, 86, 78, 68}, {64, 72, 80, 74, 66}, {5, 4, 1, 1}},
-      {1, {66, 66, 66, 66, 66}, {64, 64, 64, 64, 64}, {0, 0, 0, 0}},  // no motion: rates 0 (made 1 later)
+      {2, {1000, 1060, 1120, 1060, 1000}, {640, 640, 640, 640, 640}, {3, 0, 0, 0}},
+      {1, {660, 710, 760, 710, 660}, {640, 680, 720, 700, 660}, {5, 4, 0, 2}},
+      // Two seconds of pulse: the backlash stays in pixels (2), not per second.
+      {2, {660, 760, 860, 780, 680}, {640, 720, 800, 740, 660}, {5, 4, 2, 2}},
+      {1,
+       {660, 660, 660, 660, 660},
+       {640, 640, 640, 640, 640},
+       {0, 0, 0, 0}},  // no motion: rates 0 (made 1 later)
+      // A star at 63.6 that the window placement put at 64: no backlash from the start position.
+      {1, {660, 720, 780, 720, 660}, {640, 696, 756, 696, 636}, {6, 6, 0, 0}},
+      // A steady drift of 0.3 px per step north: it cancels out of the backlash (2) and the rate.
+      {1, {660, 710, 760, 710, 660}, {640, 683, 726, 709, 672}, {5, 4, 0, 2}},
+      // Noise: a second pulse a little shorter than the first is no play; 1.5 px rounds up.
+      {1, {660, 710, 760, 709, 661}, {640, 680, 720, 695, 655}, {5, 4, 0, 2}},
+      {1, {660, 710, 760, 716, 660}, {640, 680, 720, 706, 678}, {5, 4, 1, 1}},
+      // A play of 4 px with 2 px pulses: the first pulse back is swallowed whole, the second too.
+      {1, {660, 680, 700, 680, 660}, {640, 660, 680, 680, 680}, {2, 2, 0, 4}},
+      // 3 px: the second pulse back moves 1 px.
+      {1, {660, 680, 700, 680, 660}, {640, 660, 680, 680, 670}, {2, 2, 0, 3}},
   };
   for (const Training& c : trainings) {
     const TrainingResult r = TrainingResults(c.t, c.x, c.y);
-    EXPECT_EQ(r.ra_pixels_per_sec, c.expected.ra_pixels_per_sec);
-    EXPECT_EQ(r.dec_pixels_per_sec, c.expected.dec_pixels_per_sec);
-    EXPECT_EQ(r.ra_backlash, c.expected.ra_backlash);
-    EXPECT_EQ(r.dec_backlash, c.expected.dec_backlash);
+    EXPECT_EQ(r.ra_pixels_per_sec, c.expected.ra_pixels_per_sec) << c.x[4];
+    EXPECT_EQ(r.dec_pixels_per_sec, c.expected.dec_pixels_per_sec) << c.y[4];
+    EXPECT_EQ(r.ra_backlash, c.expected.ra_backlash) << c.x[4];
+    EXPECT_EQ(r.dec_backlash, c.expected.dec_backlash) << c.y[4];
   }
 }
 
@@ -218,27 +236,40 @@ TEST(Guiding, DriftAndAxisPulses) {
   EXPECT_EQ(DriftOf(64, 0, 66, 5), -2500);
   EXPECT_EQ(DriftOf(0, 0, 40, 0), static_cast<int16_t>(-40000));  // kept to 16 bits
 
-  // A sequence on one axis: the backlash (2 px) comes in once per reversal, in the drift's direction.
+  // A sequence of frames on one axis, backlash setting 2 px, rate 5 px/s: the play is paid once per
+  // reversal, a step first and the rest once the star shows it did not move; a star that then crosses
+  // the reference teaches a smaller play, and a reversal never pays more than was driven the other way.
   struct Step {
     int drift;
     int backlash, rate, hysteresis;
-    char letter;
+    char letter;  // 0: no pulse
     int pulse_ms;
+    int estimate;  // the play believed after the frame
   };
   const std::vector<Step> steps = {
-      {500, 2, 5, 0, 'e', 500},    // first correction: no direction known yet, the slack counts
-      {500, 2, 5, 0, 'e', 100},    // same way: drift / rate
-      {-500, 2, 5, 0, 'w', 500},   // reversal: (500 + 2000) / 5
-      {-500, 2, 5, 0, 'w', 100},   // added once only
-      {-300, 0, 5, 1, 'w', -40},   // hysteresis: 60 - 100, nothing to send
-      {1000, 0, 0, 0, 'e', 1000},  // a rate of 0 counts as 1
+      {500, 2, 5, 0, 'e', 200, 2000},   // no direction known yet: (500 + 500) / 5, 1500 still owed
+      {400, 2, 5, 0, 'e', 380, 2000},   // the play swallowed it: (400 + 1500) / 5
+      {100, 2, 5, 0, 'e', 20, 2000},    // paid: drift / rate
+      {20, 2, 5, 0, 0, 0, 2000},        // within the threshold
+      {-500, 2, 5, 0, 'w', 200, 2000},  // reversal: a step of 500 first
+      {-300, 2, 5, 0, 'w', 360, 2000},  // then the remaining 1500
+      {-100, 2, 5, 0, 'w', 20, 2000},   // added once only
+      {600, 2, 5, 0, 'e', 220, 2000},   // reversal: (600 + 500) / 5
+      {-500, 2, 5, 0, 'w', 100, 0},     // crossed by the whole step: no play; nothing added
+      {400, 2, 5, 0, 'e', 80, 0},       // and none from now on
+      {-100, 2, 5, 1, 'w', -80, 0},     // hysteresis: 20 - 100, nothing sent
+      {-300, 3, 5, 0, 'w', 60, 3000},   // a new setting is believed again
+      {500, 3, 5, 0, 'e', 160, 3000},   // reversal after 0.3 px west: no more play than that
+      {-600, 3, 5, 0, 'w', 220, 3000},  // crossed, but that play was capped: nothing learnt
+      {1000, 0, 0, 0, 'e', 1000, 0},    // a rate of 0 counts as 1
   };
-  char last = 0;
-  for (const Step& s : steps) {
-    const AxisPulse a = PlanAxisPulse(s.drift, 'e', 'w', last, s.backlash, s.rate, s.hysteresis);
-    EXPECT_EQ(a.letter, s.letter) << s.drift;
-    EXPECT_EQ(a.pulse_ms, s.pulse_ms) << s.drift;
-    EXPECT_EQ(last, s.letter);
+  AxisBacklash axis;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const Step& s = steps[i];
+    const AxisPulse a = PlanAxisPulse(s.drift, 'e', 'w', axis, s.backlash, s.rate, s.hysteresis, 30);
+    EXPECT_EQ(a.letter, s.letter) << i;
+    EXPECT_EQ(a.pulse_ms, s.pulse_ms) << i;
+    EXPECT_EQ(axis.estimate, s.estimate) << i;
   }
 }
 
@@ -340,7 +371,7 @@ TEST(Guiding, TrainingRecoversTheSimulatedMount) {
     int radius;
     int backlash;
   };
-  for (const Case& c : std::vector<Case>{{'l', 1, 8, 2}, {'b', 2, 13, 2}}) {
+  for (const Case& c : std::vector<Case>{{'l', 1, 8, 2}, {'b', 2, 13, 2}, {'l', 1, 8, 0}, {'l', 2, 8, 4}}) {
     SimulatedMountOptions mo;
     mo.guide_rate_x = 5;
     mo.guide_rate_y = 4;
@@ -356,14 +387,14 @@ TEST(Guiding, TrainingRecoversTheSimulatedMount) {
     ASSERT_EQ(g.obs.guider.Train(), 0) << c.interface;
     char expected[128];
     std::snprintf(expected, sizeof expected, "slewx = %5d, slewy = %5d\nbacklashx = %5d, backlashy = %5d", 5,
-                  4, 0, c.backlash / c.t);
+                  4, 0, c.backlash);
     ASSERT_FALSE(g.host.boxes.empty());
     EXPECT_EQ(g.host.boxes.back().text, expected);
     Settings saved;
     ASSERT_EQ(LoadSettings(saved, g.obs.session.drive, g.host), 0);
     EXPECT_EQ(saved.ra_pixels_per_sec, 5);
     EXPECT_EQ(saved.dec_pixels_per_sec, 4);
-    EXPECT_EQ(saved.dec_backlash, c.backlash / c.t);
+    EXPECT_EQ(saved.dec_backlash, c.backlash);
     EXPECT_FALSE(g.obs.picked.GuideStarPicked);
     EXPECT_EQ(g.obs.picked.GuideStarX, 250);  // the picked centre is back
     // The control box's four first-training pulses, and only on the first training.
@@ -730,6 +761,81 @@ TEST(Guiding, TenMinuteRunWritesItsLog) {
   EXPECT_NEAR(std::sqrt(sx / rows), graph.x, 0.01);
   EXPECT_NEAR(std::sqrt(sy / rows), graph.y, 0.01);
   EXPECT_LT(graph.both, 0.5);
+}
+
+// After the program's own training, on mounts with declination play of 0, 2 and 4 px and three pairs
+// of guide rates, and with a backlash setting too large or too small: twenty minutes of drift and
+// periodic error stay within a pixel, and a self-guided exposure keeps its star round. A drift south
+// makes the first correction a reversal from training's last pulses.
+TEST(Guiding, HoldsTheStarWhateverTheBacklash) {
+  struct Mount {
+    double rate_x, rate_y, play;
+    int setting;  // the dec_backlash setting guiding uses; -1: as trained
+    double drift_y;
+  };
+  std::vector<Mount> mounts;
+  for (const auto& [rx, ry] : std::vector<std::pair<double, double>>{{5, 4}, {6, 6}, {2, 2}}) {
+    for (const double play : {0.0, 2.0, 4.0}) mounts.push_back({rx, ry, play, -1, 0.03});
+  }
+  mounts.push_back({6, 6, 0, 3, 0.03});
+  mounts.push_back({6, 6, 3, 0, 0.03});
+  mounts.push_back({6, 6, 4, -1, -0.03});
+  mounts.push_back({2, 2, 2, -1, -0.03});
+  mounts.push_back({6, 6, 0, 3, -0.03});
+  mounts.push_back({5, 4, 3, 0, -0.03});
+
+  auto train = [](GuideRig& g, const Mount& m) {
+    EXPECT_EQ(g.obs.guider.Train(), 0);
+    const Settings& st = g.obs.session.settings;
+    const int trained = st.dec_backlash;
+    EXPECT_EQ(st.ra_backlash, 0);
+    EXPECT_EQ(st.ra_pixels_per_sec, m.rate_x);
+    EXPECT_EQ(st.dec_pixels_per_sec, m.rate_y);
+    if (m.setting >= 0) g.Configure([&](Settings& s) { s.dec_backlash = static_cast<int16_t>(m.setting); });
+    g.obs.picked.GuideStarPicked = true;  // picked again where training left it
+    g.mount->SetDrift(0.03, m.drift_y);
+    g.mount->SetPeriodicError(2, 480);
+    g.host.Clear();
+    return trained;
+  };
+  auto options = [](const Mount& m) {
+    SimulatedMountOptions mo;
+    mo.guide_rate_x = m.rate_x;
+    mo.guide_rate_y = m.rate_y;
+    mo.dec_backlash = m.play;
+    return mo;
+  };
+
+  const double still = Expose120(0, 0, false).width;
+  for (const Mount& m : mounts) {
+    const std::string name = "rates " + std::to_string(int(m.rate_x)) + "/" + std::to_string(int(m.rate_y)) +
+                             " play " + std::to_string(int(m.play)) + " setting " +
+                             std::to_string(m.setting) + (m.drift_y < 0 ? " drift -y" : " drift +y");
+    GuideRig g(options(m), SimulatedCameraOptions{});
+    const int trained = train(g, m);
+    if (m.setting < 0) {
+      EXPECT_EQ(trained, m.play) << name;
+    }
+    std::vector<uint32_t> at;
+    const std::vector<double> e = g.GuideFor(20 * 60, true, &at);
+    ASSERT_GT(e.size(), 500u) << name;
+    double late_max = 0;
+    for (size_t i = 0; i < e.size(); ++i) {
+      if (at[i] >= 60000) late_max = std::max(late_max, e[i]);
+    }
+    EXPECT_LE(Rms(e), 0.3) << name;
+    EXPECT_LE(late_max, 1.0) << name;
+
+    GuideRig x(options(m), Quiet(), kLongExposureFlux);
+    train(x, m);
+    const Exposure guided = Expose120(0, 0, true, &x);
+    EXPECT_TRUE(guided.texts.empty()) << name << ": " << guided.texts.front();
+    EXPECT_LE(guided.width, 1.25 * still) << name;
+    std::printf(
+        "%-36s trained backlash %d: rms %.3f px, max after the first minute %.3f px; star %.3f px "
+        "(still %.3f)\n",
+        name.c_str(), trained, Rms(e), late_max, guided.width, still);
+  }
 }
 
 }  // namespace

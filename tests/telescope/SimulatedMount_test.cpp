@@ -101,6 +101,16 @@ TEST_F(MountTest, ManualRatesBacklashAndDrift) {
   EXPECT_NEAR(dec_pulse('s'), -0.5, 1e-9);
   EXPECT_NEAR(dec_pulse('s'), -2, 1e-9);
   EXPECT_NEAR(dec_pulse('n'), 0.5, 1e-9);
+  // A short reversal stays inside the dead band, and going back costs only what it went into it.
+  auto short_pulse = [&](char letter, int ms) {
+    const double y = sky.Offset().y;
+    Pulse(link, 'l', letter, ms);
+    return sky.Offset().y - y;
+  };
+  EXPECT_NEAR(short_pulse('s', 250), 0, 1e-9);
+  EXPECT_NEAR(short_pulse('n', 1000), 1.5, 1e-9);
+  EXPECT_NEAR(short_pulse('s', 500), 0, 1e-9);  // 1 px into the 1.5 px band
+  EXPECT_NEAR(short_pulse('s', 500), -0.5, 1e-9);
 
   // Drift and periodic error: the offset follows the drift plus the sine at every update.
   SimulatedSky drifting{t.clock, 1};
