@@ -86,6 +86,19 @@ bool Rv9Ccd::saveConfigItems(FILE* fp) {
   return true;
 }
 
+bool Rv9Ccd::processFastExposure(INDI::CCDChip*) {
+  // The base class would start the next exposure from its upload thread, behind the event loop's back.
+  // Each exposure is started by its client instead.
+  if (FastExposureToggleS[INDI_ENABLED].s == ISS_ON) {
+    IUResetSwitch(&FastExposureToggleSP);
+    FastExposureToggleS[INDI_DISABLED].s = ISS_ON;
+    FastExposureToggleSP.s = IPS_IDLE;
+    IDSetSwitch(&FastExposureToggleSP,
+                "The RV9 takes no fast exposures: each exposure is asked for on its own");
+  }
+  return true;
+}
+
 bool Rv9Ccd::ISNewSwitch(const char* dev, const char* name, ISState* states, char* names[], int n) {
   if (dev && strcmp(dev, getDeviceName()) == 0 && strcmp(name, ColourSP.name) == 0) {
     IUUpdateSwitch(&ColourSP, states, names, n);

@@ -36,6 +36,7 @@ class Rv9Ccd : public INDI::CCD {
   IPState GuideEast(uint32_t ms) override;
   IPState GuideWest(uint32_t ms) override;
   bool saveConfigItems(FILE* fp) override;
+  bool processFastExposure(INDI::CCDChip* chip) override;
 
  private:
   enum class Phase { Idle, Exposing, Reading };

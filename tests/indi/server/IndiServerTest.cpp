@@ -206,6 +206,18 @@ TEST_F(Rv9Server, NoCameraWithoutSimulationThenTheSimulatedCameraEndToEnd) {
     ASSERT_TRUE(WaitUntil(Q("CCD_EXPOSURE._STATE") + "==1", 2)) << i;
   }
 
+  // Fast exposures would be started from the base class's upload thread: refused, one frame only.
+  {
+    ASSERT_EQ(Set("CCD_FAST_TOGGLE.INDI_ENABLED=On"), 0);
+    ASSERT_EQ(Set("CCD_FAST_COUNT.FRAMES=3"), 0);
+    const size_t before = wire_.blobs.size();
+    ASSERT_TRUE(Expose(0.1).ok);
+    EXPECT_TRUE(WaitUntil(Q("CCD_FAST_TOGGLE.INDI_DISABLED") + "==1", 2));
+    ASSERT_TRUE(WaitUntil(Q("CCD_EXPOSURE._STATE") + "==1", 2));
+    wire_.Drain(500ms);
+    EXPECT_EQ(wire_.blobs.size(), before + 1);
+  }
+
   // A time no unit takes exactly is rounded to one it does, and EXPTIME says which.
   {
     const Fits f = Expose(0.1234);
