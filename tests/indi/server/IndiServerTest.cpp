@@ -105,7 +105,8 @@ class Rv9Server : public ::testing::Test {
     if (::access("/usr/bin/indiserver", X_OK) != 0 || ::access("/usr/bin/indi_setprop", X_OK) != 0)
       GTEST_SKIP() << "indi-bin is not installed";
     ASSERT_TRUE(server_.Start(NYXEL_INDI_DRIVER,
-                              {"HOME=" + home_.path().string(), "NYXEL_SIM_READOUT_MS=200"}, home_.path()));
+                              {"HOME=" + home_.path().string(), "NYXEL_SIM_READOUT_MS=" + readout_ms_},
+                              home_.path()));
     ASSERT_TRUE(wire_.Open(server_.port(), kDevice));
   }
 
@@ -136,6 +137,7 @@ class Rv9Server : public ::testing::Test {
     return ReadFits(wire_.blobs[before]);
   }
 
+  std::string readout_ms_ = "200";  // the simulated download
   TempDir home_;
   DriverServer server_;
   IndiWire wire_;
@@ -321,6 +323,31 @@ TEST_F(Rv9Server, NoCameraWithoutSimulationThenTheSimulatedCameraEndToEnd) {
   ASSERT_TRUE(again.ok);
   EXPECT_EQ(again.axes, (std::vector<long>{510, 290}));
   EXPECT_TRUE(server_.DriverAlive());
+}
+
+// The simulated download as long as a real one: the driver answers and guides while a frame comes in.
+class Rv9ServerSlowReadout : public Rv9Server {
+ protected:
+  void SetUp() override {
+    readout_ms_ = "1500";
+    Rv9Server::SetUp();
+  }
+};
+
+TEST_F(Rv9ServerSlowReadout, TheDriverAnswersAndGuidesDuringTheReadout) {
+  ASSERT_EQ(Set("SIMULATION.ENABLE=On"), 0);
+  ASSERT_EQ(Set("CONNECTION.CONNECT=On"), 0);
+  ASSERT_TRUE(WaitUntil(Q("CONNECTION._STATE") + "==1", 5));
+  const size_t before = wire_.blobs.size();
+  ASSERT_EQ(Set("CCD_EXPOSURE.CCD_EXPOSURE_VALUE=0.05"), 0);  // timed by the camera: the readout starts now
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(Set("TELESCOPE_TIMED_GUIDE_WE.TIMED_GUIDE_E;TIMED_GUIDE_W=100;0"), 0);
+  ASSERT_TRUE(WaitUntil(Q("TELESCOPE_TIMED_GUIDE_WE._STATE") + "==1", 2));
+  EXPECT_EQ(Get("CCD_EXPOSURE._STATE"), "Busy") << "the pulse ended while the frame was still coming";
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 1200ms);
+  EXPECT_EQ(wire_.blobs.size(), before);
+  ASSERT_TRUE(wire_.WaitForBlobs(before + 1, 5s));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 1500ms);
 }
 
 }  // namespace
