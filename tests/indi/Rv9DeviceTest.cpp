@@ -163,6 +163,24 @@ TEST(Rv9Device, GuideRelaysMoveTheSimulatedSky) {
     EXPECT_NEAR(after.x - before.x, c.dx, 0.5) << c.compass;
     EXPECT_NEAR(after.y - before.y, c.dy, 0.5) << c.compass;
   }
+
+  // Both axes at once (a guider's north and east pulses overlap): both relays close, and releasing one
+  // leaves the other closed.
+  test::TempDir dir;
+  SimulatedClock clock(5000);
+  Rv9Device device(dir.path(), &clock);
+  std::string message;
+  ASSERT_TRUE(device.Connect(Simulated(), message)) << message;
+  ASSERT_TRUE(device.OpenGuidePort("", message)) << message;
+  const SkyOffset before = device.Sky()->Offset();
+  ASSERT_TRUE(device.SetRelays(kBoxNorth | kBoxEast));
+  clock.Advance(500);
+  ASSERT_TRUE(device.SetRelays(kBoxEast));
+  clock.Advance(500);
+  ASSERT_TRUE(device.SetRelays(0));
+  const SkyOffset after = device.Sky()->Offset();
+  EXPECT_NEAR(after.x - before.x, 8, 0.5);
+  EXPECT_NEAR(after.y - before.y, 4, 0.5);
 }
 
 TEST(Rv9Device, TheCameraIsOneProgramsAtATime) {
