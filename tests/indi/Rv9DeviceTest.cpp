@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -181,6 +183,43 @@ TEST(Rv9Device, GuideRelaysMoveTheSimulatedSky) {
   const SkyOffset after = device.Sky()->Offset();
   EXPECT_NEAR(after.x - before.x, 8, 0.5);
   EXPECT_NEAR(after.y - before.y, 4, 0.5);
+}
+
+// The guide box on a serial port of its own name (a pseudo-terminal here): the bytes on the line.
+TEST(Rv9Device, GuideBoxBytesOnANamedPort) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slave = ptsname(master);
+  test::TempDir dir;
+  SimulatedClock clock(100);
+  Rv9Device device(dir.path(), &clock);
+  std::string message;
+  EXPECT_FALSE(device.OpenGuidePort((dir.path() / "no-such-port").string(), message));
+  EXPECT_FALSE(message.empty());
+  EXPECT_FALSE(device.GuidePortOpen());
+  EXPECT_FALSE(device.SetRelays(kBoxNorth)) << "no port, no pulse";
+
+  ASSERT_TRUE(device.OpenGuidePort(slave, message)) << message;
+  ASSERT_TRUE(device.SetRelays(kBoxNorth));
+  ASSERT_TRUE(device.SetRelays(kBoxNorth | kBoxWest));
+  ASSERT_TRUE(device.SetRelays(0));
+  device.CloseGuidePort();
+  std::vector<uint8_t> line;
+  for (;;) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 500) <= 0) break;
+    uint8_t chunk[64];
+    const ssize_t n = read(master, chunk, sizeof chunk);
+    if (n <= 0) break;
+    line.insert(line.end(), chunk, chunk + n);
+    if (line.size() >= 10) break;
+  }
+  close(master);
+  // The reset (13, 0, 0), north readied and closed, north and west readied and closed, all released,
+  // and released once more as the port closes.
+  EXPECT_EQ(line, (std::vector<uint8_t>{13, 0, 0, 2, 0x12, 10, 0x1A, 0, 0}));
 }
 
 TEST(Rv9Device, TheCameraIsOneProgramsAtATime) {
