@@ -14,6 +14,8 @@ QStringList NameFilters(std::string_view table) {
     QString pattern = parts[i + 1];
     if (pattern == QStringLiteral("~*.*")) pattern = QStringLiteral("~*");
     if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+    // The FITS entry shows the standard extensions too: Open reads standard FITS files of the camera's size.
+    if (pattern == QStringLiteral("*.FIT")) pattern = QStringLiteral("*.FIT *.FITS *.FTS");
     if (pattern.startsWith(QStringLiteral("*.")) && pattern.size() > 2) pattern += ' ' + pattern.toLower();
     filters << parts[i] + QStringLiteral(" (") + pattern + QStringLiteral(")");
   }

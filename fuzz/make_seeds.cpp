@@ -1,5 +1,6 @@
 // Writes the fuzzers' seed inputs, made by the program's own writers: make_seeds OUTDIR creates
 // OUTDIR/raw_loader, fits_reader, settings and batch_args.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "files/FitsFile.h"
 #include "files/RawFile.h"
 #include "files/SettingsFile.h"
+#include "files/StandardFits.h"
 #include "fuzz/FuzzImage.h"
 
 using namespace nyxel;
@@ -42,7 +44,8 @@ int main(int argc, char** argv) {
   }
   const fs::path out = argv[1];
   const fs::path work = out / "files";
-  for (const char* d : {"raw_loader", "fits_reader", "settings", "batch_args", "lx200_replies", "files"})
+  for (const char* d :
+       {"raw_loader", "fits_reader", "standard_fits", "settings", "batch_args", "lx200_replies", "files"})
     fs::create_directories(out / d);
 
   auto store = ImageStore::Create();
@@ -106,6 +109,17 @@ int main(int argc, char** argv) {
       Write(out / "fits_reader" / ("seed" + std::to_string(n)), fuzz::SeedFromFile(f, fits_lengths, kKeep));
     }
     ++n;
+  }
+
+  // Standard FITS exports, grey and colour, padded (flag 1) to the most the loaders read.
+  for (bool colour : {false, true}) {
+    const fs::path f = work / (colour ? "standard-colour.fits" : "standard-grey.fits");
+    WriteStandardFitsFile(f, *store, fits, colour);
+    std::vector<uint8_t> seed = {1};
+    const auto bytes = Read(f);
+    seed.insert(seed.end(), bytes.begin(),
+                bytes.begin() + static_cast<std::ptrdiff_t>(std::min(kKeep, bytes.size())));
+    Write(out / "standard_fits" / (colour ? "colour" : "grey"), seed);
   }
 
   // Settings records: the defaults, some changed values, and a cut one.
