@@ -214,20 +214,28 @@ int SaveFlatFieldFile(const std::filesystem::path& file, const Frame& image, boo
 int SubtractDarkFrameFile(Host& host, bool alreadyLoaded, const std::filesystem::path& file,
                           Frame& darkBuffer, Frame& image) {
   if (!alreadyLoaded) {
-    const FileBytes in = ReadFileBytes(file, kRawMonoLength);
+    const FileBytes in = ReadFileBytes(file, kStandardFitsLongestRead);
     if (!in.opened || (in.length == kRawMonoLength && !in.complete)) {
       host.MessageBox("Failed to Open Darkframe RV File", kDarkCaption);
       return kDarkNotOpened;
     }
-    if (in.length != kRawMonoLength) {
+    // A monochrome standard FITS dark of the camera's size serves as well as a raw one.
+    StandardFitsFile f;
+    if (in.length != kRawMonoLength &&
+        !(IsStandardFits(in.bytes) && ParseStandardFits(in.bytes, FitsHeader{}, f) == kStandardFitsOk &&
+          !f.colour)) {
       host.MessageBox("Sorry, chosen Darkframe is not an QK File", kDarkCaption);
       return kDarkWrongLength;
     }
-    for (int r = 0; r < kFrameHeight; ++r) {
-      const uint8_t* row = in.bytes.data() + static_cast<size_t>(r) * kRawRowBytes;
-      uint16_t* out = darkBuffer.data() + PixelIndex(r, 0);
-      for (int c = 0; c < kRawRowBytes / 2; ++c)
-        out[c] = static_cast<uint16_t>(row[2 * c] | (row[2 * c + 1] << 8));
+    if (in.length != kRawMonoLength) {
+      TakeStandardFitsPixels(f, darkBuffer);
+    } else {
+      for (int r = 0; r < kFrameHeight; ++r) {
+        const uint8_t* row = in.bytes.data() + static_cast<size_t>(r) * kRawRowBytes;
+        uint16_t* out = darkBuffer.data() + PixelIndex(r, 0);
+        for (int c = 0; c < kRawRowBytes / 2; ++c)
+          out[c] = static_cast<uint16_t>(row[2 * c] | (row[2 * c + 1] << 8));
+      }
     }
   }
   for (int i = 0; i < kFramePixels; ++i) image[i] = darkBuffer[i] < image[i] ? image[i] - darkBuffer[i] : 0;

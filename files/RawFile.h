@@ -62,8 +62,9 @@ inline constexpr int kDarkNotOpened = 11;
 inline constexpr int kDarkWrongLength = 12;
 inline constexpr std::string_view kDarkCaption = "TESSARON";
 
-// Unless alreadyLoaded, reads the 295,800-byte dark frame into darkBuffer (messages captioned
-// "TESSARON" on failure, image untouched); then image = image - dark, never below 0.
+// Unless alreadyLoaded, reads the 295,800-byte dark frame (or a monochrome standard FITS picture of the
+// camera's size) into darkBuffer (messages captioned "TESSARON" on failure, image untouched); then
+// image = image - dark, never below 0.
 int SubtractDarkFrameFile(Host& host, bool alreadyLoaded, const std::filesystem::path& file,
                           Frame& darkBuffer, Frame& image);
 

@@ -416,12 +416,26 @@ TEST(StandardFitsReadTest, ReadsFilesOfAnIndependentWriter) {
     EXPECT_EQ(t.session.settings.fits.fits_exposure, values.fits_exposure);
   }
 
-  // A monochrome file is a dark frame or flat field: its rows into the second image.
+  // A monochrome file is a dark frame or flat field: its rows into the second image, or as the
+  // exposure run's dark frame; a cube is no dark frame.
   test::TestSession t;
   t.store.SecondFrame.fill(77);
   ASSERT_EQ(LoadSecondImageFile(t.store, t.host, dir.path() / "topdown.fits"), 0);
   EXPECT_EQ(t.store.SecondFrame[PixelIndex(3, 5)], ramp(3, 5, 65536));
   EXPECT_EQ(t.store.SecondFrame[PixelIndex(3, 510)], 77);
+  Frame dark{};
+  Frame image{};
+  image.fill(40000);
+  ASSERT_EQ(SubtractDarkFrameFile(t.host, false, dir.path() / "topdown.fits", dark, image), kDarkOk);
+  for (int i : {PixelIndex(0, 0), PixelIndex(3, 5), PixelIndex(289, 509), PixelIndex(100, 200)}) {
+    const int want = ramp(i / kFrameWidth, i % kFrameWidth, 65536);
+    EXPECT_EQ(image[i], want < 40000 ? 40000 - want : 0) << i;
+  }
+  EXPECT_EQ(image[PixelIndex(5, 510)], 40000);  // the dark buffer's columns 510 and 511 held 0
+  image.fill(40000);
+  EXPECT_EQ(SubtractDarkFrameFile(t.host, false, dir.path() / "cube.fits", dark, image), kDarkWrongLength);
+  EXPECT_EQ(t.host.Texts().back(), "Sorry, chosen Darkframe is not an QK File");
+  EXPECT_EQ(image[PixelIndex(3, 5)], 40000);
 }
 
 // Header cards the reader must weigh up: values it takes, damaged headers, and where the data begin.
