@@ -49,6 +49,30 @@ class CommandsFileTest : public WindowTest {
   size_t next_ = 0;
 };
 
+TEST_F(CommandsFileTest, ARefusedOpenLeavesTheWindowAsItWas) {
+  const auto folder = dir.path() / "images";
+  std::filesystem::create_directories(folder);
+  S().store.CurrentFrame.fill(3000);
+  Answer({Pick(folder / "~Moon")});
+  ASSERT_TRUE(window->RunCommand(24333));
+  ASSERT_EQ(window->windowTitle().toStdString(), "Nyxel - ~moon");
+
+  const auto text = folder / "observing notes.txt";
+  WriteBytes(text, std::vector<unsigned char>(100, 'x'));
+  S().store.CurrentFrame[PixelIndex(10, 10)] = 1234;
+  boxes.clear();
+  Answer({Pick(text)});
+  ASSERT_TRUE(window->RunCommand(24332));
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"You didn't choose a valid RV File"});
+  EXPECT_EQ(window->windowTitle().toStdString(), "Nyxel - ~moon");
+  EXPECT_EQ(S().store.CurrentFileName, "~moon");
+  EXPECT_EQ(S().store.CurrentFrame[PixelIndex(10, 10)], 1234);
+  EXPECT_EQ(S().store.CurrentFrame[PixelIndex(100, 100)], 3000);
+  // A later repaint keeps the caption too.
+  S().Refresh();
+  EXPECT_EQ(window->windowTitle().toStdString(), "Nyxel - ~moon");
+}
+
 TEST_F(CommandsFileTest, OpenAndSaveThroughTheFileDialogs) {
   const auto folder = dir.path() / "images";
   std::filesystem::create_directories(folder);
