@@ -1,5 +1,5 @@
 // Writes the fuzzers' seed inputs, made by the program's own writers: make_seeds OUTDIR creates
-// OUTDIR/raw_loader, fits_reader, settings and batch_args.
+// OUTDIR/raw_loader, fits_reader, standard_fits, settings, batch_args and lx200_replies.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
