@@ -11,7 +11,10 @@
 #include "app/TAboutDialog.h"
 #include "app/TINIDialog.h"
 #include "app/TNyxelWindow.h"
+#include "app/TIndiDialog.h"
 #include "files/SetProgramDefaults.h"
+#include "telescope/indi/IndiLink.h"
+#include "telescope/indi/IndiMount.h"
 
 namespace nyxel {
 namespace {
@@ -21,6 +24,27 @@ void ProgramDefaults(TNyxelWindow& w) {
   SetProgramDefaults::LoadBeforeOpening(session.settings, session.drive, session.host);
   SetProgramDefaults model(session.settings);
   TINIDialog dialog(model, w.dialogParent());
+  dialog.on_indi_server = [&w, &dialog, &session] {
+    ProgramPrefs prefs;
+    prefs.Load(session.drive);
+    TIndiDialog indi(LoadIndiChoice(prefs),
+                     [](const std::string& host, int port, std::string& error) {
+                       RealClock clock;
+                       return IndiMount::ListDevices(host, port, clock, error);
+                     },
+                     &dialog);
+    if (w.ExecDialog(indi) != QDialog::Accepted) return;
+    // Load-modify-save: the file holds the View choices too.
+    prefs.Load(session.drive);
+    StoreIndiChoice(prefs, indi.choice());
+    if (!prefs.Save(session.drive)) {
+      session.host.MessageBox("The INDI choice could not be saved in c:\\autosave\\nyxel.conf", "Nyxel");
+      return;
+    }
+    UseIndiLink(w.observatory(), indi.choice());
+    // The telescope and guiding commands need an interface; Save Changes keeps it in the record.
+    if (indi.choice().enabled) MarkIndiInterface(session.settings);
+  };
   if (w.ExecDialog(dialog) == SetProgramDefaults::kSaveChanges)
     model.SaveChanges(session.drive, session.host);
   // Cancel keeps the values changed in the dialog until the settings are next loaded.

@@ -42,6 +42,12 @@ TINIDialog::TINIDialog(SetProgramDefaults& model, QWidget* parent) : QDialog(par
   auto* numbers = new QFormLayout;
   auto* checks = new QVBoxLayout;
   auto* buttons = new QHBoxLayout;
+  indi_button = new QPushButton("INDI Server...", this);
+  connect(indi_button, &QAbstractButton::clicked, this, [this] {
+    if (on_indi_server) on_indi_server();
+    RefreshControls();
+  });
+  buttons->addWidget(indi_button);
   buttons->addStretch();
 
   for (const DialogControl& c : SetProgramDefaults::Controls()) {

@@ -3,6 +3,7 @@
 // click and keystroke to it. Save Changes ends the dialog with kSaveChanges, Cancel with kCancel; the
 // caller saves.
 #include <QDialog>
+#include <functional>
 #include <map>
 
 #include "files/SetProgramDefaults.h"
@@ -21,6 +22,11 @@ class TINIDialog : public QDialog {
   // The control with this id (check box, radio button or push button), or nullptr.
   QAbstractButton* button(int id) const;
   QLineEdit* edit(int id) const;
+
+  // "INDI Server...": the telescope on an INDI server (the caller runs that dialog; the controls are
+  // refreshed afterwards, since choosing INDI sets the LX200 interface).
+  std::function<void()> on_indi_server;
+  QAbstractButton* indi_button = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;

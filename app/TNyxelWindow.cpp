@@ -24,6 +24,7 @@
 #include "app/ToolIcons.h"
 #include "camera/LibusbTransport.h"
 #include "core/Messages.h"
+#include "telescope/indi/IndiLink.h"
 #include "telescope/sim/Simulation.h"
 
 namespace nyxel {
@@ -136,6 +137,8 @@ TNyxelWindow::TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock
   StartSession(observatory_->session);
   // The simulated mount answers on a pseudo-terminal linked as <drive>/com1.
   if (simulation_ && simulation_->StartMount(drive_root)) observatory_->link.peer = &simulation_->mount_line;
+  // A telescope on an INDI server, when that is the saved choice (connected on the first command).
+  StartSavedIndiLink(*observatory_);
   const Settings& s = observatory_->session.settings;
   background_ = QColor(s.background_red, s.background_green, s.background_blue);
 

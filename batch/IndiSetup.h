@@ -13,8 +13,4 @@ namespace nyxel::batch {
 bool IndiInUse(const CommandLine& line, const Drive& drive);
 // Reads the saved choice (only the "indi.*" keys matter here) and, when enabled, puts the link on it.
 void StartSavedIndi(Observatory& obs);
-// Puts the link on an INDI mount (and, with --simulate, the simulated sky on that mount), or back on
-// the serial port when `choice` is not enabled.
-void UseIndi(Observatory& obs, const IndiChoice& choice);
-
 }  // namespace nyxel::batch

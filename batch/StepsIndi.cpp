@@ -8,9 +8,7 @@
 #include "core/Messages.h"
 #include "files/SettingsFile.h"
 #include "telescope/IndiChoice.h"
-#include "telescope/indi/IndiMount.h"
-#include "telescope/indi/IndiSky.h"
-#include "telescope/sim/Simulation.h"
+#include "telescope/indi/IndiLink.h"
 
 namespace nyxel::batch {
 
@@ -23,28 +21,8 @@ bool IndiInUse(const CommandLine& line, const Drive& drive) {
   return LoadIndiChoice(prefs).enabled;
 }
 
-void UseIndi(Observatory& obs, const IndiChoice& choice) {
-  // The sky must let go of the old mount before it goes.
-  if (obs.simulation) obs.simulation->sky.external_pointing = nullptr;
-  obs.link.backend.reset();
-  obs.link.TelescopeLinkOpen = false;
-  if (!choice.enabled) return;
-  auto mount = std::make_unique<IndiMount>(choice, obs.session.host, obs.session.clock);
-  if (obs.simulation) {
-    Session& session = obs.session;
-    FollowIndiMount(obs.simulation->sky, *mount,
-                    [&session] { return session.settings.fits.fits_focal_length; });
-  }
-  obs.link.backend = std::move(mount);
-}
-
 void StartSavedIndi(Observatory& obs) {
-  ProgramPrefs& prefs = obs.session.prefs;
-  prefs.Load(obs.session.drive);
-  const IndiChoice choice = LoadIndiChoice(prefs);
-  if (!choice.enabled) return;
-  UseIndi(obs, choice);
-  MarkIndiInterface(obs.session.settings);
+  StartSavedIndiLink(obs);
 }
 
 namespace {
@@ -59,16 +37,16 @@ const RegisterStep kIndi{
        if (a.size() == 1) {
          if (a[0] != "off") return kStepUsage;
          choice.enabled = false;
-         UseIndi(c.obs, choice);
+         UseIndiLink(c.obs, choice);
        } else {
          if (!ParseHostPort(a[0], choice.host, choice.port) || a[1].empty()) return kStepUsage;
          choice.mount = a[1];
          choice.focuser = a.size() > 2 ? a[2] : "";
          choice.enabled = true;
-         UseIndi(c.obs, choice);
+         UseIndiLink(c.obs, choice);
          // The mount must be there: a choice that cannot work is not saved.
          if (!OpenTelescopeLink(c.obs.link, c.session)) {
-           UseIndi(c.obs, IndiChoice{});
+           UseIndiLink(c.obs, IndiChoice{});
            return kStepFailed;
          }
          if (MarkIndiInterface(c.session.settings)) SaveSettings(c.session.settings, c.session.drive);

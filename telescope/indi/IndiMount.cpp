@@ -190,7 +190,9 @@ bool WaitFor(Clock& clock, uint32_t ms, const std::function<bool()>& done) {
   }
 }
 
-std::string Joined(const std::vector<std::string>& names) {
+// The names in alphabetical order (the server reports them in the order its drivers answered).
+std::string Joined(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
   std::string text;
   for (const std::string& n : names) text += (text.empty() ? "" : ", ") + Quoted(n);
   return text.empty() ? "none" : text;
@@ -225,6 +227,7 @@ std::vector<std::string> IndiMount::ListDevices(const std::string& host, int por
     devices = client.devices;
   }
   client.disconnectServer();
+  std::sort(devices.begin(), devices.end());
   if (devices.empty())
     error = "The INDI server at " + host + ":" + std::to_string(port) + " reports no devices.";
   return devices;

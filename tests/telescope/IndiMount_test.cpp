@@ -22,6 +22,7 @@
 #include "telescope/IndiChoice.h"
 #include "telescope/Observatory.h"
 #include "telescope/indi/IndiSky.h"
+#include "telescope/sim/SimulatedMount.h"
 #include "tests/support/IndiServer.h"
 #include "tests/support/TestSupport.h"
 
@@ -158,6 +159,16 @@ TEST(IndiLink, ChoiceCatalogueAndPlateScale) {
             0.1);
   // 27 years of precession moves M31 by about 20'.
   EXPECT_GT(ArcminBetween(of_date.ra_hours, of_date.dec_degrees, m31->ra_hours, m31->dec_degrees), 10);
+  // The simulated LX200 mount places Messier objects from the same table.
+  struct Placed {
+    int m, ra_minutes, dec_degrees;
+  };
+  for (const Placed& c : {Placed{31, 43, 41}, Placed{42, 5 * 60 + 35, -5}, Placed{7, 17 * 60 + 54, -34}}) {
+    int ra = -1, dec = -1;
+    SimulatedMount::Place('m', c.m, ra, dec);
+    EXPECT_EQ(ra, c.ra_minutes) << c.m;
+    EXPECT_EQ(dec, c.dec_degrees) << c.m;
+  }
   // Planets for their numbers only; each on the sky within the ecliptic band.
   EXPECT_FALSE(PlanetOfDate(900, jd));
   EXPECT_FALSE(PlanetOfDate(910, jd));
