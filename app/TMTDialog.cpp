@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QStringList>
 
 #include "app/DialogParts.h"
 #include "telescope/TelescopeControl.h"
@@ -129,8 +130,22 @@ TMTDialog::TMTDialog(Actions actions, std::function<View()> view, QWidget* paren
   auto* north_south = static_cast<TArrowBar*>(add(119, new TArrowBar(Qt::Vertical, moves)));
   east_west->setMinimumWidth(120);
   north_south->setMinimumHeight(80);
-  mg->addWidget(north_south, 0, 0, 4, 1);
-  mg->addWidget(east_west, 4, 0, 1, 3);
+  // The compass letters at the arrows' ends; the note below says when the setting swaps a pair.
+  auto* compass = new QGridLayout;
+  auto letter = [moves](const char* text) {
+    auto* label = new QLabel(QString::fromLatin1(text), moves);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+  };
+  compass->addWidget(letter("N"), 0, 1);
+  compass->addWidget(north_south, 1, 1, Qt::AlignHCenter);
+  compass->addWidget(letter("S"), 2, 1);
+  compass->addWidget(letter("W"), 3, 0);
+  compass->addWidget(east_west, 3, 1);
+  compass->addWidget(letter("E"), 3, 2);
+  swap_note_ = new QLabel(moves);
+  compass->addWidget(swap_note_, 4, 0, 1, 3);
+  mg->addLayout(compass, 0, 0, 5, 1);
   const char* rate_names[4] = {"Slew", "Find", "Centre", "Guide"};
   for (int i = 0; i < 4; ++i) {
     rates_[i] =
@@ -205,6 +220,13 @@ TMTDialog::TMTDialog(Actions actions, std::function<View()> view, QWidget* paren
   Refresh();
 }
 
+QString TMTDialog::SwapNote(const std::array<char, 4>& d) {
+  QStringList notes;
+  if (d[0] == 's' && d[1] == 'n') notes << QStringLiteral("N and S swapped");
+  if (d[2] == 'w' && d[3] == 'e') notes << QStringLiteral("E and W swapped");
+  return notes.join(QStringLiteral(", "));
+}
+
 QWidget* TMTDialog::control(int id) const {
   const auto it = controls_.find(id);
   return it == controls_.end() ? nullptr : it->second;
@@ -219,6 +241,8 @@ void TMTDialog::Refresh() {
     if (rates_[i]->isChecked() != (v.rate_index == i)) rates_[i]->setChecked(v.rate_index == i);
   }
   if (fast_->isChecked() != v.focus_fast) fast_->setChecked(v.focus_fast);
+  const QString note = SwapNote(v.drive_directions);
+  if (swap_note_->text() != note) swap_note_->setText(note);
   if (slow_->isChecked() == v.focus_fast) slow_->setChecked(!v.focus_fast);
 }
 

@@ -1,6 +1,7 @@
 #include "app/TQKDialog.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -9,6 +10,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "app/DialogParts.h"
@@ -197,22 +199,79 @@ void TQKDialog::AddCheck(int id, const char* text, bool RunSettings::*flag, int 
   });
 }
 
+namespace {
+
+// Enter in a number field takes the typed value instead of pressing the dialog's default button
+// (which would start an exposure with whatever the field held).
+class EnterTakesValue : public QObject {
+ public:
+  EnterTakesValue(QObject* parent, std::function<void()> take) : QObject(parent), take_(std::move(take)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        take_();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> take_;
+};
+
+}  // namespace
+
 void TQKDialog::AddCounter(int bar_id, int edit_id, const char* label, int x, int y, int RunSettings::*field,
                            int low, int high_fixed) {
   auto* text = new QLabel(QString::fromLatin1(label), this);
   text->setGeometry(x, y, 200, 18);
   auto* bar = new QScrollBar(Qt::Vertical, this);
+  // The thumb rises as the value grows, like the arrows.
+  bar->setInvertedAppearance(true);
   Place(bar_id, bar, x, y + 20, 16, 28);
   auto* edit = new QLineEdit(this);
-  edit->setReadOnly(true);
   Place(edit_id, edit, x + 20, y + 24, 60, 20);
   connect(bar, &QScrollBar::actionTriggered, this, [this, field, low, high_fixed](int action) {
     const int high = high_fixed > 0 ? high_fixed : values_.run.ExposureMax;
+    // The upper arrow (and the track above the thumb) raises the value, the lower one lowers it.
+    switch (action) {
+      case QAbstractSlider::SliderSingleStepSub:
+        action = QAbstractSlider::SliderSingleStepAdd;
+        break;
+      case QAbstractSlider::SliderSingleStepAdd:
+        action = QAbstractSlider::SliderSingleStepSub;
+        break;
+      case QAbstractSlider::SliderPageStepSub:
+        action = QAbstractSlider::SliderPageStepAdd;
+        break;
+      case QAbstractSlider::SliderPageStepAdd:
+        action = QAbstractSlider::SliderPageStepSub;
+        break;
+      default:
+        break;
+    }
     int& value = values_.run.*field;
-    // The upper arrow lowers the value, as on the camera's original dialog.
     value = StepByClick(value, low, high, action);
     RefreshDialog();
   });
+  // A typed value within the arrows' range is taken; anything else beeps and shows the value again.
+  const auto take = [this, edit, field, low, high_fixed] {
+    const int high = high_fixed > 0 ? high_fixed : values_.run.ExposureMax;
+    bool number = false;
+    const int typed = edit->text().trimmed().toInt(&number);
+    if (number && typed >= low && typed <= high) {
+      values_.run.*field = typed;
+    } else if (edit->text().trimmed() != QString::number(values_.run.*field)) {
+      host_.Beep();
+    }
+    RefreshDialog();
+  };
+  edit->installEventFilter(new EnterTakesValue(edit, take));
+  connect(edit, &QLineEdit::editingFinished, this, take);
 }
 
 QWidget* TQKDialog::control(int id) const {

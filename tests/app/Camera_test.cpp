@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTest>
 
 #include "app/TMESSDialog.h"
 #include "app/TQKDialog.h"
@@ -51,7 +52,9 @@ TEST(TQKDialogTest, EveryControlActsAndRefreshes) {
     for (const auto& [other, unused] : units) EXPECT_EQ(dialog.button(other)->isChecked(), other == id);
   }
 
-  // Counters: the upper arrow lowers, the lower arrow raises, each within its bounds.
+  // Counters: the upper arrow (the bar's "sub" line) raises, the lower arrow lowers, each within its bounds.
+  constexpr auto kUp = QAbstractSlider::SliderSingleStepSub;
+  constexpr auto kDown = QAbstractSlider::SliderSingleStepAdd;
   struct Step {
     int bar, edit;
     int RunSettings::*field;
@@ -60,16 +63,17 @@ TEST(TQKDialogTest, EveryControlActsAndRefreshes) {
     int expected;
   };
   const Step steps[] = {
-      {104, 105, &RunSettings::ExposureValue, 1, QAbstractSlider::SliderSingleStepSub, 1},
-      {104, 105, &RunSettings::ExposureValue, 2, QAbstractSlider::SliderSingleStepSub, 1},
-      {104, 105, &RunSettings::ExposureValue, 299, QAbstractSlider::SliderSingleStepAdd, 300},
-      {104, 105, &RunSettings::ExposureValue, 300, QAbstractSlider::SliderSingleStepAdd, 300},
-      {111, 112, &RunSettings::ExposureCount, 1, QAbstractSlider::SliderSingleStepSub, 1},
-      {111, 112, &RunSettings::ExposureCount, 19, QAbstractSlider::SliderSingleStepAdd, 20},
-      {111, 112, &RunSettings::ExposureCount, 20, QAbstractSlider::SliderSingleStepAdd, 20},
-      {120, 121, &RunSettings::PauseMinutes, 0, QAbstractSlider::SliderSingleStepSub, 0},
-      {120, 121, &RunSettings::PauseMinutes, 1, QAbstractSlider::SliderSingleStepSub, 0},
-      {120, 121, &RunSettings::PauseMinutes, 20, QAbstractSlider::SliderSingleStepAdd, 20},
+      {104, 105, &RunSettings::ExposureValue, 1, kDown, 1},
+      {104, 105, &RunSettings::ExposureValue, 2, kDown, 1},
+      {104, 105, &RunSettings::ExposureValue, 299, kUp, 300},
+      {104, 105, &RunSettings::ExposureValue, 300, kUp, 300},
+      {104, 105, &RunSettings::ExposureValue, 10, QAbstractSlider::SliderPageStepSub, 11},
+      {111, 112, &RunSettings::ExposureCount, 1, kDown, 1},
+      {111, 112, &RunSettings::ExposureCount, 19, kUp, 20},
+      {111, 112, &RunSettings::ExposureCount, 20, kUp, 20},
+      {120, 121, &RunSettings::PauseMinutes, 0, kDown, 0},
+      {120, 121, &RunSettings::PauseMinutes, 1, kDown, 0},
+      {120, 121, &RunSettings::PauseMinutes, 20, kUp, 20},
   };
   for (const Step& s : steps) {
     r.run.*s.field = s.start;
@@ -79,6 +83,58 @@ TEST(TQKDialogTest, EveryControlActsAndRefreshes) {
     EXPECT_EQ(dialog.edit(s.edit)->text(), QString::number(s.expected));
     EXPECT_EQ(dialog.bar(s.bar)->value(), s.expected);
   }
+  // The real arrows: a click on the top of the bar raises the value, one on the bottom lowers it, and
+  // the thumb stands higher for a larger value.
+  dialog.show();
+  r.run.ExposureCount = 5;
+  dialog.RefreshDialog();
+  QScrollBar* count_bar = dialog.bar(111);
+  QTest::mouseClick(count_bar, Qt::LeftButton, {}, QPoint(count_bar->width() / 2, 2));
+  EXPECT_EQ(r.run.ExposureCount, 6);
+  QTest::mouseClick(count_bar, Qt::LeftButton, {}, QPoint(count_bar->width() / 2, count_bar->height() - 3));
+  QTest::mouseClick(count_bar, Qt::LeftButton, {}, QPoint(count_bar->width() / 2, count_bar->height() - 3));
+  EXPECT_EQ(r.run.ExposureCount, 4);
+  EXPECT_TRUE(count_bar->invertedAppearance());
+
+  // Typed values: taken within the arrows' range (Enter or leaving the field), else a beep and the
+  // old value; Enter never reaches the dialog's default button.
+  struct Typed {
+    int edit;
+    int RunSettings::*field;
+    const char* text;
+    int expected;
+    bool beep;
+  };
+  r.run.ExposureUnit = 's';
+  r.run.ExposureMax = UnitMaximum('s');
+  const Typed typed[] = {
+      {105, &RunSettings::ExposureValue, "250", 250, false},
+      {105, &RunSettings::ExposureValue, " 7 ", 7, false},
+      {105, &RunSettings::ExposureValue, "0", 7, true},
+      {105, &RunSettings::ExposureValue, "301", 7, true},
+      {105, &RunSettings::ExposureValue, "abc", 7, true},
+      {105, &RunSettings::ExposureValue, "", 7, true},
+      {112, &RunSettings::ExposureCount, "20", 20, false},
+      {112, &RunSettings::ExposureCount, "21", 20, true},
+      {121, &RunSettings::PauseMinutes, "0", 0, false},
+      {121, &RunSettings::PauseMinutes, "-1", 0, true},
+  };
+  bool accepted = false;
+  QObject::connect(&dialog, &QDialog::accepted, [&] { accepted = true; });
+  for (const Typed& t : typed) {
+    const size_t beeps = r.host.beeps.size();
+    QLineEdit* e = dialog.edit(t.edit);
+    EXPECT_FALSE(e->isReadOnly());
+    e->setFocus();
+    e->setText(QString::fromLatin1(t.text));
+    QTest::keyClick(e, Qt::Key_Return);
+    EXPECT_EQ(r.run.*t.field, t.expected) << t.edit << " '" << t.text << "'";
+    EXPECT_EQ(e->text(), QString::number(t.expected)) << t.edit << " '" << t.text << "'";
+    EXPECT_EQ(r.host.beeps.size(), beeps + (t.beep ? 1 : 0)) << t.edit << " '" << t.text << "'";
+  }
+  EXPECT_FALSE(accepted);
+  EXPECT_TRUE(dialog.isVisible());
+  dialog.hide();
 
   // The stretch bar: PaletteBits 12..16, pages to the ends.
   const std::tuple<int, QAbstractSlider::SliderAction, int> bits[] = {

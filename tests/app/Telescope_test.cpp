@@ -1,5 +1,6 @@
 // "Telescope Control": the link opens, the dialog of the interface appears, and every control sends
 // its commands to the far end.
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -152,6 +153,45 @@ TEST_F(TelescopeTest, TheLX200DialogSendsWhatItsControlsAsk) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(window->findChild<TMTDialog*>(), nullptr);
   EXPECT_TRUE(window->observatory().link.TelescopeLinkOpen);
+}
+
+TEST_F(TelescopeTest, TheDirectionArrowsAreLabelledAndShowTheSwap) {
+  UseInterface('l');
+  ASSERT_TRUE(window->RunCommand(kTelescopeControl));
+  auto* d = window->findChild<TMTDialog*>();
+  ASSERT_NE(d, nullptr);
+  auto label = [d](const QString& text) -> QLabel* {
+    for (QLabel* l : d->findChildren<QLabel*>()) {
+      if (l->text() == text) return l;
+    }
+    return nullptr;
+  };
+  auto at = [d](QWidget* w) { return QRect(w->mapTo(d, QPoint(0, 0)), w->size()); };
+  for (const char* letter : {"N", "S", "E", "W"}) ASSERT_NE(label(letter), nullptr) << letter;
+  const QRect ns = at(Control<QWidget>(d, 119)), ew = at(Control<QWidget>(d, 118));
+  // N above the up arrow, S below the down arrow, W left of the left arrow, E right of the right one.
+  EXPECT_LE(at(label("N")).bottom(), ns.top());
+  EXPECT_GE(at(label("S")).top(), ns.bottom());
+  EXPECT_LE(at(label("W")).right(), ew.left());
+  EXPECT_GE(at(label("E")).left(), ew.right());
+
+  struct Case {
+    std::array<char, 4> directions;
+    QString note;
+  } cases[] = {
+      {{'n', 's', 'e', 'w'}, ""},
+      {{'s', 'n', 'e', 'w'}, "N and S swapped"},
+      {{'n', 's', 'w', 'e'}, "E and W swapped"},
+      {{'s', 'n', 'w', 'e'}, "N and S swapped, E and W swapped"},
+  };
+  for (const Case& c : cases) {
+    window->session().settings.drive_directions = c.directions;
+    d->Refresh();
+    EXPECT_EQ(TMTDialog::SwapNote(c.directions), c.note);
+    int shown = 0;
+    for (QLabel* l : d->findChildren<QLabel*>()) shown += !c.note.isEmpty() && l->text() == c.note;
+    EXPECT_EQ(shown, c.note.isEmpty() ? 0 : 1) << c.note.toStdString();
+  }
 }
 
 TEST_F(TelescopeTest, TheControlBoxDialogMovesThroughRelayBytes) {
