@@ -135,6 +135,12 @@ TNyxelWindow::TNyxelWindow(const std::filesystem::path& drive_root, Clock* clock
   observatory_->simulated = options.simulate;
   observatory_->simulation = simulation_.get();
   StartSession(observatory_->session);
+  if (options.keep_view_choices) {
+    Session& session = observatory_->session;
+    session.prefs.Load(session.drive);
+    RestoreViewChoices(session.store, session.prefs);
+    kept_view_ = CurrentViewChoices(session.store);
+  }
   // The simulated mount answers on a pseudo-terminal linked as <drive>/com1.
   if (simulation_ && simulation_->StartMount(drive_root)) observatory_->link.peer = &simulation_->mount_line;
   // A telescope on an INDI server, when that is the saved choice (connected on the first command).
@@ -260,8 +266,20 @@ bool TNyxelWindow::RunCommand(int id) {
     // Nothing may leave a Qt slot by exception; say what went wrong instead.
     ShowMessage(host_, kOwnTextMessage, e.what());
   }
+  KeepViewChoices();
   UpdateCommandStates();
   return true;
+}
+
+// Writes the View choices when a command (a View command, a control-bar button, the camera dialog)
+// has changed them.
+void TNyxelWindow::KeepViewChoices() {
+  if (!kept_view_) return;
+  const ViewChoices now = CurrentViewChoices(session().store);
+  if (now == *kept_view_) return;
+  // A file that cannot be written is not tried again after every command; the choices last this run.
+  kept_view_ = now;
+  SaveViewChoices(session().store, session().prefs, session().drive);
 }
 
 int TNyxelWindow::ExecDialog(QDialog& dialog) {

@@ -8,8 +8,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "app/QtHost.h"
+#include "app/ViewChoices.h"
 #include "core/Clock.h"
 #include "files/Session.h"
 #include "telescope/Observatory.h"
@@ -29,6 +31,9 @@ class CameraTransport;
 struct StartOptions {
   bool simulate = false;
   uint32_t seed = 1;  // the simulated sky
+  // Restore the View choices from the program's settings file and keep them there (the window
+  // program does; tests start from the plain defaults unless they ask).
+  bool keep_view_choices = false;
 };
 
 class TNyxelWindow : public QMainWindow {
@@ -120,12 +125,14 @@ class TNyxelWindow : public QMainWindow {
   void BuildActions();
   void LayOutControlBar();
   void PaintPicture(class QPainter& painter, const QRect& area);
+  void KeepViewChoices();
 
   QtHost host_;
   std::unique_ptr<Clock> own_clock_;
   std::unique_ptr<Simulation> simulation_;
   std::unique_ptr<CameraTransport> usb_;
   std::unique_ptr<Observatory> observatory_;
+  std::optional<ViewChoices> kept_view_;  // as last written, while the View choices are kept
   TPictureView* view_ = nullptr;
   QToolBar* control_bar_ = nullptr;
   std::map<int, QAction*> actions_;
