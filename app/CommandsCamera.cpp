@@ -36,6 +36,8 @@ void CameraCommand(TNyxelWindow& w) {
     values.guiding_frames = obs.guider.state.GuidingFramesForDark;
   };
   TQKDialog dialog(values, s.host, w.dialogParent());
+  // Closing the dialog during focus mode ends focus mode, as the abort does; otherwise it is Cancel.
+  QObject::connect(&dialog, &QDialog::rejected, &w, [&w] { w.host().RequestStop(); });
   values.start_focus = [&w, &obs, &dialog] {
     RunFocusMode(obs, {[&dialog](int) {
                          dialog.RefreshDialog();
@@ -58,6 +60,7 @@ void CameraCommand(TNyxelWindow& w) {
   }
   obs.state.FocusBitmapWritten = false;
   EndCameraCommand(obs);
+  w.host().RunCommandEnded();
   w.UpdateControlBar();
 }
 

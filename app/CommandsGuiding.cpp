@@ -24,6 +24,9 @@ class GuidingWindow : public QObject, public GuidingInfo {
     if (!dialog_) {
       dialog_ = new TInfoDialog(w_.dialogParent());
       dialog_->open_graph = [this] { w_.RunCommand(kGuidingGraphCommand); };
+      // Closing the window (its close button or Escape) ends the guiding it shows; the guider's own
+      // Close only hides it.
+      connect(dialog_, &QDialog::rejected, this, [this] { w_.host().RequestStop(); });
     }
     dialog_->setWindowTitle(QString::fromLatin1(kInfoCaption.data(), static_cast<int>(kInfoCaption.size())));
     dialog_->show();
@@ -71,12 +74,14 @@ void PickGuideStar(TNyxelWindow& w) {
 void TrainAutoGuiding(TNyxelWindow& w) {
   AttachGuiding(w);
   w.observatory().guider.Train();
+  w.host().RunCommandEnded();
   UpdateGuideCross(w);
 }
 
 void StartAutoGuiding(TNyxelWindow& w) {
   AttachGuiding(w);
   w.observatory().guider.Guide();
+  w.host().RunCommandEnded();
 }
 
 const RegisterCommand kPick{

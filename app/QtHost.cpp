@@ -2,8 +2,17 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBrowser>
 
+#include "app/TAboutDialog.h"
+#include "app/TGuideGraph.h"
+#include "app/TInfoDialog.h"
 #include "app/TNyxelWindow.h"
 #include "app/TProgressDialog.h"
 
@@ -14,24 +23,62 @@ QString ToQString(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// Notes a key press or mouse click while events are pumped; the events still go to their widgets.
+bool IsModifierKey(int key) {
+  return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
+         key == Qt::Key_AltGr || key == Qt::Key_Super_L || key == Qt::Key_Super_R;
+}
+
+// What a running loop lets the user do without stopping it: the menus (only Help, About and the guiding
+// graph are enabled then), the picture's scroll bars, the windows that only look (the guiding graph, the
+// help pages, About, the boxes they show) and the Guiding Info window's "Guiding Graph" button.
+bool LeavesRunAlone(const QWidget* target, const TNyxelWindow& main) {
+  const QWidget* top = target->window();
+  if (qobject_cast<const TGuideGraph*>(top) || qobject_cast<const TAboutDialog*>(top) ||
+      qobject_cast<const QMessageBox*>(top)) {
+    return true;
+  }
+  if (qobject_cast<const QTextBrowser*>(top) && top->parentWidget() == &main) return true;  // help
+  if (const auto* info = qobject_cast<const TInfoDialog*>(top)) {
+    const QWidget* button = info->graphButton();
+    return button != nullptr && (target == button || button->isAncestorOf(target));
+  }
+  for (const QWidget* w = target; w != nullptr; w = w->parentWidget()) {
+    if (qobject_cast<const QMenuBar*>(w) || qobject_cast<const QMenu*>(w)) return true;
+    if (qobject_cast<const QScrollBar*>(w) && main.centralWidget() != nullptr &&
+        main.centralWidget()->isAncestorOf(w)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Notes a key press or mouse click that asks a running loop to stop; the events still go to their
+// widgets. Each press reaches the filter once for its window and again for the widget it is meant for:
+// only the widget decides.
 class AbortWatch : public QObject {
  public:
+  explicit AbortWatch(const TNyxelWindow& main) : main_(main) {}
   bool aborted = false;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     switch (event->type()) {
       case QEvent::KeyPress:
+        // A modifier alone starts a menu key or shortcut; the key that completes it decides.
+        if (IsModifierKey(static_cast<QKeyEvent*>(event)->key())) break;
+        [[fallthrough]];
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
-        aborted = true;
+        if (watched->isWidgetType() && !LeavesRunAlone(static_cast<QWidget*>(watched), main_)) aborted = true;
         break;
       default:
         break;
     }
     return QObject::eventFilter(watched, event);
   }
+
+ private:
+  const TNyxelWindow& main_;
 };
 
 }  // namespace
@@ -123,7 +170,11 @@ void QtHost::SetBusyCursor(bool busy) {
 
 void QtHost::ProgressOpen(std::string_view caption) {
   // One window, reused: making a new top-level window for every refresh would cost more than the build.
-  if (!progress_) progress_ = std::make_unique<TProgressDialog>(&window_);
+  if (!progress_) {
+    progress_ = std::make_unique<TProgressDialog>(&window_);
+    // Closing the progress window of an exposure stops the exposure; a filter takes no events meanwhile.
+    QObject::connect(progress_.get(), &QDialog::rejected, progress_.get(), [this] { RequestStop(); });
+  }
   progress_->setWindowTitle(ToQString(caption));
   progress_position_ = 0;
   progress_->SetPosition(0);
@@ -151,12 +202,16 @@ void QtHost::ProgressRefresh() {
 }
 
 bool QtHost::PumpMessages() {
-  AbortWatch watch;
+  AbortWatch watch(window_);
   qApp->installEventFilter(&watch);
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   qApp->removeEventFilter(&watch);
-  return watch.aborted;
+  return watch.aborted || stop_requested_;
+}
+
+void QtHost::RequestStop() {
+  if (window_.observatory().state.Running) stop_requested_ = true;
 }
 
 void QtHost::SetCaption(std::string_view caption) {

@@ -42,6 +42,13 @@ class QtHost : public Host {
   // A box owned by the main window (help failures), otherwise as MessageBox.
   int OwnedMessageBox(std::string_view text, std::string_view caption, MessageIcon icon);
 
+  // The user closed the window of the run under way (its close button or Escape): from now on every pump
+  // reports an abort, so the run ends as the abort key ends it. Outside a run it does nothing.
+  void RequestStop();
+  bool StopRequested() const { return stop_requested_; }
+  // The command that started a run is ending: a stop asked for that run must not end the next one.
+  void RunCommandEnded() { stop_requested_ = false; }
+
   // Shows the progress window again at its last position and caption.
   void ProgressRefresh();
   TProgressDialog* progress() const { return progress_.get(); }
@@ -60,6 +67,7 @@ class QtHost : public Host {
   std::unique_ptr<TProgressDialog> progress_;
   int progress_position_ = 0;
   int busy_depth_ = 0;
+  bool stop_requested_ = false;
 };
 
 }  // namespace nyxel
