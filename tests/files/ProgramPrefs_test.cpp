@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace nyxel {
 namespace {
