@@ -53,6 +53,13 @@ void ProgramDefaults(TNyxelWindow& w) {
 }
 
 void About(TNyxelWindow& w) {
+  // While guiding or an exposure runs, a modal box would hold the run's loop until it is closed.
+  if (w.observatory().state.Running) {
+    auto* dialog = new TAboutDialog(w.dialogParent(), w.observatory().simulated);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return;
+  }
   TAboutDialog dialog(w.dialogParent(), w.observatory().simulated);
   w.ExecDialog(dialog);
 }

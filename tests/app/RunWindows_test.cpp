@@ -149,11 +149,18 @@ class RunWindowsTest : public WindowTest {
            if (Graph()) PostKey(Graph()->findChildren<QRadioButton*>().at(2), Qt::Key_Space);  // 20 by key
            window->action(113)->trigger();                                                     // About
          }},
+        {at + 2000,
+         [this] {
+           // About opens beside the run, and its OK closes it.
+           auto* about = window->findChild<TAboutDialog*>();
+           about_shown = about != nullptr && about->isVisible();
+           if (about) PostClick(about->findChild<QPushButton*>());
+         }},
     };
   }
 
   int beeps = 0;
-  bool menu_opened = false, graph_enabled = false, graph_opened_running = false;
+  bool menu_opened = false, graph_enabled = false, graph_opened_running = false, about_shown = false;
 };
 
 // Guiding goes on through the menus, the graph and its buttons and About; a click in the picture ends it.
@@ -162,7 +169,7 @@ TEST_F(RunWindowsTest, GuidingGoesOnWhileTheGraphIsUsed) {
   PickStar();
   auto* info = window->findChild<TInfoDialog*>();
   std::vector<PumpScript::Step> steps = QuietSteps(6000);
-  steps.push_back({8000, [&] {
+  steps.push_back({9000, [&] {
                      info = window->findChild<TInfoDialog*>();
                      if (info) PostClick(info->graphButton());
                    }});
@@ -175,6 +182,7 @@ TEST_F(RunWindowsTest, GuidingGoesOnWhileTheGraphIsUsed) {
   EXPECT_TRUE(menu_opened);
   EXPECT_TRUE(graph_enabled);
   EXPECT_TRUE(graph_opened_running);
+  EXPECT_TRUE(about_shown);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Guiding Terminated"});
   EXPECT_GE(ran, 12000);
   EXPECT_LT(ran, 15000);
@@ -259,6 +267,9 @@ TEST_F(RunWindowsTest, ExposureGoesOnOrStopsByWhatTheUserDoes) {
     } else {
       EXPECT_GE(ran, 30000) << act;
       EXPECT_TRUE(graph_opened_running);
+      EXPECT_TRUE(about_shown);
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      EXPECT_EQ(window->findChild<TAboutDialog*>(), nullptr);  // its OK closed it
       ASSERT_NE(Graph(), nullptr);
       EXPECT_EQ(Graph()->Minutes(), 20);
     }
