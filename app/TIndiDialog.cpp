@@ -35,9 +35,11 @@ TIndiDialog::TIndiDialog(const IndiChoice& choice, DeviceLister lister, QWidget*
   port_edit = new QLineEdit(QString::number(choice.port), this);
   mount_box = new QComboBox(this);
   mount_box->setEditable(true);
+  mount_box->setMinimumContentsLength(22);
   mount_box->setEditText(Q(choice.mount));
   focuser_box = new QComboBox(this);
   focuser_box->setEditable(true);
+  focuser_box->setMinimumContentsLength(22);
   focuser_box->setEditText(Q(choice.focuser));
   fast_edit = new QLineEdit(QString::number(choice.focus_fast_steps), this);
   slow_edit = new QLineEdit(QString::number(choice.focus_slow_steps), this);
@@ -68,7 +70,8 @@ TIndiDialog::TIndiDialog(const IndiChoice& choice, DeviceLister lister, QWidget*
 
 void TIndiDialog::ListDevices() {
   IndiChoice c = choice_;
-  if (!Read(c)) return;
+  // Listing needs only the address: the mount is what it helps to choose.
+  if (!Read(c, false)) return;
   std::string error;
   status_label->setText("Asking " + Q(c.host) + ":" + QString::number(c.port) + " ...");
   const std::vector<std::string> devices =
@@ -88,7 +91,7 @@ void TIndiDialog::ListDevices() {
   status_label->setText(devices.empty() ? Q(error) : QString("%1 devices on the server").arg(devices.size()));
 }
 
-bool TIndiDialog::Read(IndiChoice& out) {
+bool TIndiDialog::Read(IndiChoice& out, bool need_mount) {
   IndiChoice c = out;
   std::string host = c.host;
   int port = c.port;
@@ -111,7 +114,7 @@ bool TIndiDialog::Read(IndiChoice& out) {
   c.focus_fast_steps = fast;
   c.focus_slow_steps = slow;
   c.enabled = enabled_box->isChecked();
-  if (c.enabled && c.mount.empty()) {
+  if (need_mount && c.enabled && c.mount.empty()) {
     status_label->setText("Name the mount device (List Devices asks the server).");
     return false;
   }
@@ -120,7 +123,7 @@ bool TIndiDialog::Read(IndiChoice& out) {
 }
 
 void TIndiDialog::accept() {
-  if (!Read(choice_)) return;
+  if (!Read(choice_, true)) return;
   QDialog::accept();
 }
 

@@ -44,8 +44,9 @@ class TIndiDialog : public QDialog {
   QLabel* status_label = nullptr;
 
  private:
-  // The entries read into `out`; false (with the reason shown) when one is not valid.
-  bool Read(IndiChoice& out);
+  // The entries read into `out`; false (with the reason shown) when one is not valid. An enabled
+  // choice needs a mount only when `need_mount`.
+  bool Read(IndiChoice& out, bool need_mount);
 
   IndiChoice choice_;
   DeviceLister lister_;
