@@ -262,12 +262,13 @@ void LowPassColour(ImageStore& store) {
                                                      {&store.BluePlane, &store.UndoBlue}};
   for (const auto& [plane, source] : planes) {
     const uint8_t* s = source->data();
+    uint8_t* out = plane->data();
     // `right` is the offset of the right-hand neighbours: column 509's are column 508's (PictureEdge.h).
     const auto pixel = [&](int i, int right) {
       const int sum = s[i - kFrameWidth - 1] + 2 * s[i - kFrameWidth] + s[i - kFrameWidth + right] +
                       2 * s[i - 1] + 4 * s[i] + 2 * s[i + right] + s[i + kFrameWidth - 1] +
                       2 * s[i + kFrameWidth] + s[i + kFrameWidth + right];
-      (*plane)[i] = static_cast<uint8_t>(std::min(sum / 16, 255));
+      out[i] = static_cast<uint8_t>(std::min(sum / 16, 255));
     };
     for (int y = 1; y < kFrameHeight - 1; ++y) {
       for (int x = 1; x < kLastPictureColumn; ++x) pixel(PixelIndex(y, x), 1);
