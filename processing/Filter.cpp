@@ -310,9 +310,15 @@ void MedianColumn510(ImageStore& store, const MirroredEdge<Frame>& edge, int pow
   for (int y = FirstRow(store, 1); y < kFrameHeight - 1; ++y) {
     std::array<int, 9> w = Column510Window(store, edge, y);
     const int pixel = w[4];
-    const int lowest = std::min(*std::min_element(w.begin(), w.end()), 65000);
-    const int highest = *std::max_element(w.begin(), w.end());
-    std::nth_element(w.begin(), w.begin() + 4, w.end());
+    // Nine values: an insertion sort is cheapest; the maximum, the median and the minimum fall out.
+    for (int i = 1; i < 9; ++i) {
+      const int v = w[i];
+      int j = i;
+      for (; j > 0 && w[j - 1] > v; --j) w[j] = w[j - 1];
+      w[j] = v;
+    }
+    const int lowest = std::min(w[0], 65000);
+    const int highest = w[8];
     const int median = w[4];
     const int threshold = (highest - lowest) * power_tenths / 10;
     store.SecondFrame[PixelIndex(y, kPictureColumns)] =
