@@ -45,7 +45,7 @@ class QtHost : public Host {
   // The user closed the window of the run under way (its close button or Escape): from now on every pump
   // reports an abort, so the run ends as the abort key ends it. Outside a run it does nothing.
   void RequestStop();
-  bool StopRequested() const { return stop_requested_; }
+  bool StopRequested() const override { return stop_requested_; }
   // The command that started a run is ending: a stop asked for that run must not end the next one.
   void RunCommandEnded() { stop_requested_ = false; }
 

@@ -136,6 +136,7 @@ bool ExposureRunner::Countdown() {
   for (int i = 0; i < 10; ++i) {
     s_.host.ProgressSetCaption(LeftText("EXPOSURE DELAY", 10 - i));
     InterruptibleWait(1);  // an interruption only shortens this second
+    if (s_.host.StopRequested()) break;  // the window was closed: the abort check ends the run
     SetProgress(progress_ + 25);
     s_.host.Beep();
   }

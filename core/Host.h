@@ -35,6 +35,9 @@ class Host {
 
   // Takes and dispatches waiting window events; true when a key press or mouse click asks to abort.
   virtual bool PumpMessages() = 0;
+  // True once the user has closed the window of the run under way: from then on PumpMessages reports an
+  // abort until the run ends, and a countdown, which a key press only shortens, stops as well.
+  virtual bool StopRequested() const { return false; }
 
   // The frame caption ("Nyxel - name").
   virtual void SetCaption(std::string_view caption) = 0;

@@ -278,6 +278,28 @@ TEST_F(RunWindowsTest, ExposureGoesOnOrStopsByWhatTheUserDoes) {
   }
 }
 
+// A countdown is only shortened by a key press; closing its window stops the countdown and the run.
+TEST_F(RunWindowsTest, ClosingTheCountdownWindowStopsTheRun) {
+  Simulated();
+  Photo(704, 1);
+  const int reads = FullReads();
+  window->observatory().run.DelayBeforeExposure = true;
+  int beeps_at_close = -1;
+  const uint32_t start = clock.NowMs();
+  PumpScript script(clock, {{3500, [&] {
+                               beeps_at_close = beeps;
+                               PostClose(window->host().progress());
+                             }}});
+  Photo(704, 5);
+  EXPECT_EQ(script.done(), 1u);
+  EXPECT_LT(ElapsedMs(clock.NowMs(), start), 4500);
+  EXPECT_TRUE(window->observatory().state.ExposureAborted);
+  EXPECT_EQ(FullReads(), reads);
+  // The interrupted second's beep and the abort's, not one for every second left.
+  EXPECT_LE(beeps - beeps_at_close, 2);
+  EXPECT_FALSE(window->host().progress()->isVisible());
+}
+
 // Closing the camera dialog during focus mode ends focus mode and the command, as the abort does.
 TEST_F(RunWindowsTest, ClosingTheCameraDialogEndsFocusMode) {
   for (const bool escape : {false, true}) {
