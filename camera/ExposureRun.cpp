@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "camera/CameraProtocol.h"
 #include "camera/SavedPicture.h"
@@ -135,7 +136,7 @@ bool ExposureRunner::Countdown() {
   SetProgress(0);
   for (int i = 0; i < 10; ++i) {
     s_.host.ProgressSetCaption(LeftText("EXPOSURE DELAY", 10 - i));
-    InterruptibleWait(1);  // an interruption only shortens this second
+    InterruptibleWait(1);                // an interruption only shortens this second
     if (s_.host.StopRequested()) break;  // the window was closed: the abort check ends the run
     SetProgress(progress_ + 25);
     s_.host.Beep();
@@ -173,7 +174,19 @@ bool ExposureRunner::Expose() {
   AbortCheck(nullptr);
   SendControl(camera_, kControlClear);
   SendControl(camera_, kControlStartIntegration);
-  // 5. Self-guiding set-up.
+  // 5. Self-guiding set-up. Its guide windows are read into CurrentFrame: an exposure that ends
+  // without its readout (aborted, star lost, failed read) gives back the picture it found.
+  std::unique_ptr<SavedPicture> guided_over;
+  if (self_guided_) guided_over = std::make_unique<SavedPicture>(store);
+  struct GiveBack {
+    Session& s;
+    std::unique_ptr<SavedPicture>& kept;
+    ~GiveBack() {
+      if (!kept) return;
+      kept->Restore(s.store);
+      s.Refresh();
+    }
+  } give_back{s_, guided_over};
   if (self_guided_) {
     if (!rig_.self_guide || !rig_.self_guide->SetUp()) return false;
   }
@@ -230,6 +243,7 @@ bool ExposureRunner::Expose() {
       return false;
     }
     if (self_guided_) {
+      guided_over.reset();  // the summed picture replaces the one found
       for (int i = 0; i < kFramePixels; ++i) {
         store.CurrentFrame[i] =
             static_cast<uint16_t>(std::min(65535, store.CurrentFrame[i] + store.SecondFrame[i]));

@@ -23,6 +23,7 @@
 #include "processing/StarCentre.h"
 #include "telescope/Observatory.h"
 #include "telescope/sim/SimulatedMount.h"
+#include "tests/support/PictureState.h"
 #include "tests/support/TestSupport.h"
 
 namespace nyxel {
@@ -602,6 +603,12 @@ TEST(Guiding, HalfTimeFramePlusSecondHalfIsTheSum) {
 TEST(Guiding, StarLostMidwayEndsWithoutReadout) {
   SimulatedMountOptions mo;
   GuideRig g(mo);
+  // The picture on display before the exposure: the guide windows read into CurrentFrame must not
+  // outlive an exposure that ends without its readout.
+  g.obs.session.store.CurrentFrame.fill(700);
+  g.obs.session.store.CurrentFrame[12345] = 4321;
+  g.obs.session.store.CurrentFileName = "RV Camera Image";  // what every run names its picture
+  const test::PictureState before(g.obs.session.store);
   const uint32_t lose_at = g.clock.NowMs() + 30000;
   bool moved = false;
   const Exposure e = Expose120(0, 0, true, &g, [&](GuideRig& r) {
@@ -615,6 +622,7 @@ TEST(Guiding, StarLostMidwayEndsWithoutReadout) {
   EXPECT_EQ(e.texts, std::vector<std::string>{"Selfguiding interrupted or failed"});
   EXPECT_FALSE(g.obs.run.SelfGuideNext);
   EXPECT_EQ(g.obs.session.store.GuideFrameDisplay, 0);
+  before.ExpectSame(g.obs.session.store);
 }
 
 TEST(Guiding, ArmingAndMatchingDark) {
