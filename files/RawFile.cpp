@@ -95,9 +95,13 @@ void ResetImageInfo(ProcessingHistory& history, FitsHeader& fits) {
 }
 
 int LoadImageFile(ImageStore& store, FitsHeader& fits, Host& host, const std::filesystem::path& file) {
+  // A refused file leaves the picture's name (and so the window's caption) as it was.
+  std::string previous = std::move(store.CurrentFileName);
   store.CurrentFileName = file.filename().string();
   // The whole file in one read: the longest file of any kind.
-  return LoadImageBytes(store, fits, host, ReadFileBytes(file, kLongestImageRead));
+  const int result = LoadImageBytes(store, fits, host, ReadFileBytes(file, kLongestImageRead));
+  if (result != 0) store.CurrentFileName = std::move(previous);
+  return result;
 }
 
 int LoadImageBytes(ImageStore& store, FitsHeader& fits, Host& host, const FileBytes& in) {
