@@ -278,7 +278,7 @@ void TNyxelWindow::KeepViewChoices() {
   const ViewChoices now = CurrentViewChoices(session().store);
   if (now == *kept_view_) return;
   // A file that cannot be written is not tried again after every command; the choices last this run.
-  kept_view_ = now;
+  *kept_view_ = now;  // engaged: checked above
   SaveViewChoices(session().store, session().prefs, session().drive);
 }
 
