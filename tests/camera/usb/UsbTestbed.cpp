@@ -669,8 +669,10 @@ int EmulatedCamera::Control(const uint8_t* setup, uint8_t* data, int& length) {
     if (transfer.request != kSetReport || (transfer.value >> 8) != 2) return -EPIPE;
     const uint8_t report_id = transfer.value & 0xFF;
     std::vector<uint8_t> report;
+    report.reserve(transfer.data.size() + 1);
     if (report_id == 0) report.push_back(0);
-    report.insert(report.end(), transfer.data.begin(), transfer.data.end());
+    // Byte by byte: g++ 12 at -O3 misreads a range insert here as an overread.
+    for (const uint8_t b : transfer.data) report.push_back(b);
     if (report_id != 0 && (report.empty() || report[0] != report_id)) return -EPIPE;
     reports_.push_back(report);
     if (brain_hid_ == 0 || brain_.WriteReport(brain_hid_, report) != 0) return -EPIPE;
