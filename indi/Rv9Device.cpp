@@ -250,18 +250,7 @@ void Rv9Device::CloseGuidePort() {
 }
 
 uint8_t Rv9Device::RelayBit(char compass) const {
-  switch (DriveLetter(session_.settings, compass)) {
-    case 'e':
-      return kBoxEast;
-    case 'n':
-      return kBoxNorth;
-    case 's':
-      return kBoxSouth;
-    case 'w':
-      return kBoxWest;
-    default:
-      return 0;
-  }
+  return BoxByte(DriveLetter(session_.settings, compass));
 }
 
 bool Rv9Device::SetRelays(uint8_t bits) {

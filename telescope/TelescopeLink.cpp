@@ -43,6 +43,8 @@ SerialPort* OpenPort(TelescopeLink& link) {
   return link.TelescopeLinkOpen ? link.port : nullptr;
 }
 
+}  // namespace
+
 uint8_t BoxByte(char letter) {
   switch (letter) {
     case 'e':
@@ -57,6 +59,8 @@ uint8_t BoxByte(char letter) {
       return 0;
   }
 }
+
+namespace {
 
 bool IsDirection(char letter) {
   return BoxByte(letter) != 0;

@@ -63,6 +63,8 @@ struct TelescopeLink {
 int PortIndex(const Settings& settings);
 // The letter drive_directions sends for compass direction 'n', 's', 'e' or 'w'; 0 for any other.
 char DriveLetter(const Settings& settings, char compass);
+// The control box's relay bit for drive letter 'n', 's', 'e' or 'w'; 0 for any other.
+uint8_t BoxByte(char letter);
 // The port in use (making the QtSerialPort when none was given).
 SerialPort& LinkPort(TelescopeLink& link, const Drive& drive);
 
